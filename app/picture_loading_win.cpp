@@ -1,0 +1,129 @@
+// Putting a picture file into the viewer, and walking the pictures of its folder.
+#include <windows.h>
+#include <commdlg.h>
+
+#include <stdexcept>
+#include <vector>
+
+#include "app/picture_files.h"
+#include "app/png_reader.h"
+#include "app/viewer_win.h"
+#include "base/file_io.h"
+#include "base/settings_keys.h"
+#include "convert/module_loader_win.h"
+#include "win/message_box_win.h"
+
+namespace kamolt {
+namespace {
+
+bool IsExistingFile(const std::string& name) {
+  const DWORD attributes = GetFileAttributesA(name.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+constexpr char kOpenFilter[] =
+    "Alle Dateien (*.bmp;*.ico;*.emf;*.wmf;*.jpg;*.gif,*.tif)|*.bmp;*.ico;*.emf;*.wmf;*.jpg;*.gif;*.tif|"
+    "Bitmaps (*.bmp)|*.bmp|Symbole (*.ico)|*.ico|Erweiterte Metadateien (*.emf)|*.emf|"
+    "Metadateien (*.wmf)|*.wmf|TIFF-Format|*.tif";
+
+// The dialog wants its filter as zero-separated pairs ending in two zeros.
+std::string DialogFilter(std::string filter) {
+  for (char& c : filter) {
+    if (c == '|') c = '\0';
+  }
+  filter.push_back('\0');
+  return filter;
+}
+
+std::string WorkingFolder() {
+  char folder[MAX_PATH];
+  const DWORD length = GetCurrentDirectoryA(MAX_PATH, folder);
+  return length > 0 && length < MAX_PATH ? std::string(folder, length) : std::string();
+}
+
+}  // namespace
+
+bool Viewer::ShowPictureFile(const std::string& name) {
+  if (!IsExistingFile(name)) {
+    win::ShowMessage(window_, "Dateit " + name + " existiert nicht !", "Viewer");
+    return false;
+  }
+  const std::string key = ExtensionKey(name);
+  switch (ReaderFor(key)) {
+    case PictureReader::Refused: return false;
+    case PictureReader::Converter: LoadConvertedPicture(name, key); break;
+    case PictureReader::Png: LoadPngPicture(name); break;
+    case PictureReader::Platform: picture_ = Picture::FromFile(name, key); break;
+  }
+  InvalidateRect(image_, nullptr, TRUE);
+  if (IsIconKey(key)) {
+    windowIcon_.Reset(CopyIcon(picture_.IconHandle()));
+    SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(windowIcon_.Get()));
+    SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(windowIcon_.Get()));
+    SetViewSize(picture_.Height(), IconViewWidth(name));
+  }
+  if (FitsRightAfterLoading(key)) ProcFitToScreen();
+  SetTitle(PictureTitle(name, picture_.Width(), picture_.Height(), startup_.titleOverride));
+  return true;
+}
+
+void Viewer::LoadConvertedPicture(const std::string& name, const std::string& key) {
+  win::GlobalMemory dib(ConvertFileToDIB(name, key));
+  if (dib.Get() == kNoDib) {
+    dib.Release();
+    return;
+  }
+  bool loaded = false;
+  {
+    // The clipboard turns the DIB into a bitmap for us; the converted picture stays there.
+    const win::OpenClipboardScope clipboard(window_);
+    if (clipboard.IsOpen() && EmptyClipboard() && SetClipboardData(CF_DIB, dib.Get())) {
+      dib.Release();
+      loaded = true;
+      if (IsClipboardFormatAvailable(CF_BITMAP)) {
+        if (const auto bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP))) picture_ = Picture::FromBitmap(bitmap);
+      }
+    }
+  }
+  if (loaded) ProcFitToScreen();
+}
+
+void Viewer::LoadPngPicture(const std::string& name) {
+  const auto bytes = ReadWholeFile(name);
+  if (!bytes) throw std::runtime_error("Datei " + name + " kann nicht gelesen werden");
+  const auto dib = ReadPngAsDib(std::vector<std::uint8_t>(bytes->begin(), bytes->end()));
+  if (const auto* error = std::get_if<PngReadError>(&dib)) throw std::runtime_error(error->message);
+  picture_ = Picture::FromDib24(std::get<std::vector<std::uint8_t>>(dib));
+  ProcFitToScreen();
+}
+
+void Viewer::OnBildLaden() {
+  const std::string remembered = WorkingFolder();
+  const std::string startFolder = Read(*settings_, settings::kOpenFolder);
+  const std::string filter = DialogFilter(kOpenFilter);
+  char chosen[MAX_PATH] = "";
+  OPENFILENAMEA dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = window_;
+  dialog.lpstrFilter = filter.data();
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = chosen;
+  dialog.nMaxFile = sizeof chosen;
+  dialog.lpstrInitialDir = startFolder.empty() ? nullptr : startFolder.c_str();
+  dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING;
+  if (!GetOpenFileNameA(&dialog)) {
+    SetCurrentDirectoryA(remembered.c_str());
+    return;
+  }
+  const std::string file = chosen;
+  Write(*settings_, settings::kOpenFolder, file.substr(0, dialog.nFileOffset));
+  ShowPictureFile(file);
+  SelectInFolderList(file);
+}
+
+void Viewer::Step(FolderStep step) {
+  fileIndex_ = StepThroughFolder(step, fileIndex_, folderList_.Count(),
+                                 [&](int index) { return ShowPictureFile(folderList_.Entry(index)); });
+}
+
+}  // namespace kamolt

@@ -1,0 +1,158 @@
+#include "app/picture_win.h"
+
+#include <cstring>
+#include <stdexcept>
+
+#include "base/dib.h"
+#include "base/file_io.h"
+
+namespace kamolt {
+namespace {
+
+// Placeable metafiles carry this header in front of the plain Windows metafile.
+#pragma pack(push, 2)
+struct PlaceableMetafileHeader {
+  DWORD key;
+  WORD handle;
+  SHORT left, top, right, bottom;
+  WORD unitsPerInch;
+  DWORD reserved;
+  WORD checksum;
+};
+#pragma pack(pop)
+static_assert(sizeof(PlaceableMetafileHeader) == 22);
+constexpr DWORD kPlaceableKey = 0x9AC6CDD7;
+
+int ScreenPixelsPerInch() {
+  const win::WindowDc screen(nullptr);
+  return GetDeviceCaps(screen.Get(), LOGPIXELSX);
+}
+
+SIZE BitmapSize(HBITMAP bitmap) {
+  BITMAP info{};
+  GetObjectA(bitmap, sizeof info, &info);
+  return {info.bmWidth, std::abs(info.bmHeight)};
+}
+
+}  // namespace
+
+Picture Picture::FromFile(const std::string& path, const std::string& key) {
+  Picture picture;
+  if (key == ".BMP.") {
+    picture.bitmap_.Reset(static_cast<HBITMAP>(
+        LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
+    if (!picture.bitmap_) throw std::runtime_error("Bitmap ist ungültig");
+    const SIZE size = BitmapSize(picture.bitmap_.Get());
+    picture.kind_ = Kind::Bitmap;
+    picture.width_ = size.cx;
+    picture.height_ = size.cy;
+  } else if (key == ".ICO.") {
+    picture.icon_.Reset(static_cast<HICON>(LoadImageA(nullptr, path.c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE)));
+    if (!picture.icon_) throw std::runtime_error("Symbol ist ungültig");
+    ICONINFO info{};
+    GetIconInfo(picture.icon_.Get(), &info);
+    const win::Bitmap mask(info.hbmMask), colour(info.hbmColor);
+    const SIZE size = BitmapSize(info.hbmMask);
+    picture.kind_ = Kind::Icon;
+    picture.width_ = size.cx;
+    picture.height_ = colour ? size.cy : size.cy / 2;  // a monochrome icon stacks mask and image
+  } else {
+    const std::string bytes = ReadWholeFile(path).value_or("");
+    const int perInch = ScreenPixelsPerInch();
+    if (key == ".EMF.") {
+      picture.metafile_.Reset(SetEnhMetaFileBits(static_cast<UINT>(bytes.size()),
+                                                 reinterpret_cast<const BYTE*>(bytes.data())));
+      ENHMETAHEADER header{};
+      if (!picture.metafile_ || !GetEnhMetaFileHeader(picture.metafile_.Get(), sizeof header, &header)) {
+        throw std::runtime_error("Metadatei ist ungültig");
+      }
+      picture.width_ = MulDiv(header.rclFrame.right - header.rclFrame.left, perInch, 2540);
+      picture.height_ = MulDiv(header.rclFrame.bottom - header.rclFrame.top, perInch, 2540);
+    } else {
+      PlaceableMetafileHeader placeable{};
+      std::size_t offset = 0;
+      if (bytes.size() >= sizeof placeable) std::memcpy(&placeable, bytes.data(), sizeof placeable);
+      if (placeable.key == kPlaceableKey && placeable.unitsPerInch != 0) offset = sizeof placeable;
+      METAFILEPICT mfp{MM_ANISOTROPIC, 0, 0, nullptr};
+      if (offset) {
+        picture.width_ = MulDiv(placeable.right - placeable.left, perInch, placeable.unitsPerInch);
+        picture.height_ = MulDiv(placeable.bottom - placeable.top, perInch, placeable.unitsPerInch);
+        mfp.xExt = MulDiv(picture.width_, 2540, perInch);
+        mfp.yExt = MulDiv(picture.height_, 2540, perInch);
+      }
+      if (bytes.size() > offset) {
+        picture.metafile_.Reset(SetWinMetaFileBits(static_cast<UINT>(bytes.size() - offset),
+                                                   reinterpret_cast<const BYTE*>(bytes.data() + offset), nullptr,
+                                                   offset ? &mfp : nullptr));
+      }
+      ENHMETAHEADER header{};
+      if (!picture.metafile_ || !GetEnhMetaFileHeader(picture.metafile_.Get(), sizeof header, &header)) {
+        throw std::runtime_error("Metadatei ist ungültig");
+      }
+      if (!offset) {
+        picture.width_ = MulDiv(header.rclFrame.right - header.rclFrame.left, perInch, 2540);
+        picture.height_ = MulDiv(header.rclFrame.bottom - header.rclFrame.top, perInch, 2540);
+      }
+    }
+    picture.kind_ = Kind::Metafile;
+  }
+  return picture;
+}
+
+Picture Picture::FromBitmap(HBITMAP bitmap) {
+  Picture picture;
+  picture.bitmap_.Reset(static_cast<HBITMAP>(CopyImage(bitmap, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+  if (!picture.bitmap_) throw std::runtime_error("Bitmap ist ungültig");
+  const SIZE size = BitmapSize(picture.bitmap_.Get());
+  picture.kind_ = Kind::Bitmap;
+  picture.width_ = size.cx;
+  picture.height_ = size.cy;
+  return picture;
+}
+
+Picture Picture::FromDib24(const std::vector<std::uint8_t>& dib) {
+  BITMAPINFO info{};
+  std::memcpy(&info.bmiHeader, dib.data(), sizeof info.bmiHeader);
+  void* bits = nullptr;
+  Picture picture;
+  picture.bitmap_.Reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!picture.bitmap_) throw std::runtime_error("Nicht genug Speicher für das Bild");
+  std::memcpy(bits, dib.data() + kDibHeaderSize, dib.size() - kDibHeaderSize);
+  picture.kind_ = Kind::Bitmap;
+  picture.width_ = info.bmiHeader.biWidth;
+  picture.height_ = info.bmiHeader.biHeight;
+  return picture;
+}
+
+void Picture::Draw(HDC dc, const RECT& target, bool stretch) const {
+  const int targetWidth = target.right - target.left;
+  const int targetHeight = target.bottom - target.top;
+  const int width = stretch ? targetWidth : width_;
+  const int height = stretch ? targetHeight : height_;
+  switch (kind_) {
+    case Kind::Empty: break;
+    case Kind::Bitmap: {
+      const win::MemoryDc source(CreateCompatibleDC(dc));
+      const win::Selection selected(source.Get(), bitmap_.Get());
+      if (stretch) {
+        SetStretchBltMode(dc, HALFTONE);
+        SetBrushOrgEx(dc, 0, 0, nullptr);
+        StretchBlt(dc, target.left, target.top, width, height, source.Get(), 0, 0, width_, height_, SRCCOPY);
+      } else {
+        BitBlt(dc, target.left, target.top, std::min(width, targetWidth), std::min(height, targetHeight),
+               source.Get(), 0, 0, SRCCOPY);
+      }
+      break;
+    }
+    case Kind::Icon:
+      DrawIconEx(dc, target.left, target.top, icon_.Get(), width, height, 0, nullptr, DI_NORMAL);
+      break;
+    case Kind::Metafile: {
+      const RECT frame{target.left, target.top, target.left + width, target.top + height};
+      PlayEnhMetaFile(dc, metafile_.Get(), &frame);
+      break;
+    }
+  }
+}
+
+}  // namespace kamolt

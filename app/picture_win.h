@@ -1,0 +1,43 @@
+#pragma once
+// The picture the viewer holds: a bitmap, an icon or a metafile, or nothing.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "win/handles_win.h"
+
+namespace kamolt {
+
+class Picture {
+ public:
+  enum class Kind { Empty, Bitmap, Icon, Metafile };
+
+  Picture() = default;
+  // The platform's own readers, chosen by the extension key (".BMP.", ".ICO.", ".WMF.", ".EMF.").
+  // Throws std::runtime_error with the platform's message when the file cannot be decoded.
+  static Picture FromFile(const std::string& path, const std::string& extensionKey);
+  // A copy of bitmap, which stays with its owner (the clipboard, for one).
+  static Picture FromBitmap(HBITMAP bitmap);
+  // A packed DIB of 24 bits as ReadPngAsDib gives it.
+  static Picture FromDib24(const std::vector<std::uint8_t>& dib);
+
+  Kind GetKind() const { return kind_; }
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  HICON IconHandle() const { return icon_.Get(); }
+
+  // Natural size from the target's top left, clipped by it, or scaled to fill it.
+  void Draw(HDC dc, const RECT& target, bool stretch) const;
+
+ private:
+  Kind kind_ = Kind::Empty;
+  int width_ = 0;
+  int height_ = 0;
+  win::Bitmap bitmap_;
+  win::Icon icon_;
+  win::EnhMetafile metafile_;
+};
+
+}  // namespace kamolt

@@ -1,0 +1,55 @@
+#include "app/view_geometry.h"
+
+#include <algorithm>
+#include <string_view>
+
+namespace kamolt {
+
+Size UsableClientSize(Size screen) {
+  return {screen.width - kFrameAllowanceWidth, screen.height - kFrameAllowanceHeight};
+}
+
+FitMode FitModeFromSetting(int stored) {
+  return (stored >= 0 && stored <= 3) ? static_cast<FitMode>(stored) : FitMode::NaturalSize;
+}
+
+bool IsViewKey(char key) { return key != '\0' && std::string_view("*/AaGg+-").find(key) != std::string_view::npos; }
+
+Size AdjustToScreen(Size usable, Size picture) {
+  const long long fH = static_cast<long long>(usable.height) * 10 / picture.height;
+  const long long fW = static_cast<long long>(usable.width) * 10 / picture.width;
+  if (fH > fW) return {usable.width, static_cast<int>(picture.height * fW / 10)};
+  return {static_cast<int>(picture.width * fH / 10), usable.height};
+}
+
+ViewChange ViewKey(char key, Size screen, Size picture, Size control) {
+  const Size usable = UsableClientSize(screen);
+  const bool empty = picture.height == 0 || picture.width == 0;
+  if ((key == 'A' || key == 'a') && empty) key = '*';
+  switch (key) {
+    case '*': return {picture, false, true, 0};
+    case '/': return {usable, true, true, 1};
+    case 'A':
+    case 'a': return {AdjustToScreen(usable, picture), true, true, 2};
+    case 'G':
+    case 'g':
+      if (empty || (picture.height < usable.height && picture.width < usable.width)) return {picture, false, true, 3};
+      return {AdjustToScreen(usable, picture), true, true, 3};
+    case '+': return {{control.width * 3 / 2, control.height * 3 / 2}, true, true, -1};
+    case '-': return {{control.width * 2 / 3, control.height * 2 / 3}, true, true, -1};
+    default: return {control, false, false, -1};
+  }
+}
+
+Size ScrollRanges(Size screen, Size requested) {
+  return {screen.width < requested.width + kFrameAllowanceWidth ? requested.width : 0,
+          screen.height < requested.height + kFrameAllowanceHeight ? requested.height : 0};
+}
+
+int PlaceOnAxis(int position, int outerLength, int home, int screenLength) {
+  if (position + outerLength > screenLength) return std::max(screenLength - outerLength, -4);
+  if (home + outerLength < screenLength) return home;
+  return position;
+}
+
+}  // namespace kamolt

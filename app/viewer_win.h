@@ -1,0 +1,92 @@
+#pragma once
+// The picture viewer, the program's main window. It lives for the whole process.
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "app/folder_list_win.h"
+#include "app/folder_steps.h"
+#include "app/picture_win.h"
+#include "app/startup_state.h"
+#include "app/view_geometry.h"
+#include "app/viewer_commands.h"
+#include "base/ini_file.h"
+#include "win/handles_win.h"
+
+namespace kamolt {
+
+class Viewer {
+ public:
+  static constexpr const char* kClassName = "TViewer";
+
+  // Creates the window and runs its creation handler.
+  void Create(HINSTANCE instance, const std::string& commandLine);
+  HWND Window() const { return window_; }
+  // Key preview: every key typed into the viewer or one of its controls comes here first.
+  bool PreviewKey(const MSG& message);
+
+  // Shows a file in the viewer; false when it is missing (after a message) or refused.
+  bool ShowPictureFile(const std::string& name);
+  void SelectInFolderList(const std::string& name);
+
+  IniFile& Settings() { return *settings_; }
+  const StartupState& Startup() const { return startup_; }
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK ImageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+  void OnCreate(const std::string& commandLine);
+  void OnClose();
+  void OnKeyPress(char typed);
+  void OnKeyDown(int virtualKey, bool ctrl);
+  void OnMenuCommand(int id);
+  void OnContextMenu(int x, int y);
+  void Run(ViewerCommand command);
+
+  // loading and stepping
+  void LoadConvertedPicture(const std::string& name, const std::string& key);
+  void LoadPngPicture(const std::string& name);
+  void OnBildLaden();
+  void Step(FolderStep step);
+
+  // geometry
+  Size Screen() const;
+  Size ClientSize() const;
+  Size ControlSize() const;
+  void SetViewSize(int height, int width);
+  void ApplyViewKey(char key);
+  void ProcFitToScreen();
+  // Full screen, adjust and show complete; false for natural size, which the caller times.
+  bool FitToScreenNow(FitMode mode);
+  void OnDrawTimer();
+  void OnResize();
+  void ScrollBy(int bar, int delta);
+  void UpdateScrollBar(int bar, int range, int page);
+  void PlaceImage();
+
+  void SetTitle(const std::string& title);
+  void CloseViewer();
+
+  HWND window_ = nullptr;
+  HWND image_ = nullptr;  // the image control Bild
+  win::Menu menu_;
+  FolderList folderList_;
+  std::unique_ptr<IniFile> settings_;
+  StartupState startup_;
+  Picture picture_;
+  win::Icon windowIcon_;
+  bool stretch_ = false;
+  int fileIndex_ = 0;
+  int homeLeft_ = 0, homeTop_ = 0;
+  Size view_{};
+  Size scrollRange_{};
+  bool created_ = false;
+};
+
+// The one viewer of the process.
+Viewer& TheViewer();
+
+}  // namespace kamolt

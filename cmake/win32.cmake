@@ -1,0 +1,28 @@
+# Windows tree: the program, its modules and tools, and the end-to-end suite, all into dist/.
+set(KAMOLT_DIST ${CMAKE_SOURCE_DIR}/dist)
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${KAMOLT_DIST})
+set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${KAMOLT_DIST})
+
+add_compile_options(-fexec-charset=CP1252 -finput-charset=UTF-8)
+add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501)
+add_link_options(-static -static-libgcc -static-libstdc++)
+
+target_sources(kamolt_core PRIVATE base/file_io_win.cpp)
+
+include(cmake/deps.cmake)
+target_link_libraries(kamolt_png PUBLIC deps::png)
+
+add_subdirectory(app)
+add_subdirectory(tools)
+
+# A picture to show right after unpacking.
+find_program(KAMOLT_MAGICK convert PATHS /usr/bin NO_DEFAULT_PATH REQUIRED)
+add_custom_command(OUTPUT ${KAMOLT_DIST}/sample.bmp
+  COMMAND ${KAMOLT_MAGICK} -size 480x320 gradient:\#2f5f9f-\#f0b040
+          -fill \#ffffff -stroke \#203040 -strokewidth 4 -draw "circle 240,160 240,70"
+          -fill \#c03030 -stroke none -draw "rectangle 30,30 130,110"
+          -fill \#30a050 -draw "polygon 380,270 450,270 415,200"
+          BMP3:${KAMOLT_DIST}/sample.bmp
+  VERBATIM)
+add_custom_target(sample ALL DEPENDS ${KAMOLT_DIST}/sample.bmp)
+add_subdirectory(tests/e2e)

@@ -1,0 +1,242 @@
+// The viewer as a user meets it: started with a command line, stepping through a folder,
+// remembering its place in Kamolt.INI.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "harness_win.h"
+#include "test_pictures_win.h"
+
+namespace e2e {
+namespace {
+
+constexpr const char* kViewerClass = "TViewer";
+constexpr COLORREF kIconColour = RGB(200, 40, 40);
+
+// Every test gets its own copy of the program, so its settings file is its own.
+class ViewerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CreateDirectoryA(AppFolder().c_str(), nullptr);
+    CreateDirectoryA(PictureFolder().c_str(), nullptr);
+    ASSERT_TRUE(CopyFileA((DistFolder() + "\\Kamolt.exe").c_str(), Exe().c_str(), FALSE));
+  }
+
+  std::string AppFolder() const { return scratch_.File("app"); }
+  std::string PictureFolder() const { return scratch_.File("pics"); }
+  std::string Exe() const { return AppFolder() + "\\Kamolt.exe"; }
+  std::string Ini() const { return AppFolder() + "\\Kamolt.INI"; }
+  void Picture(const std::string& name, const std::string& bytes) const {
+    scratch_.Write("pics\\" + name, bytes);
+  }
+
+  HWND Start(const std::string& arguments) {
+    app_ = std::make_unique<App>(Exe(), arguments, PictureFolder());
+    const HWND viewer = app_->WaitMainWindow(kViewerClass);
+    if (!viewer) ADD_FAILURE() << "no viewer window for: " << arguments;
+    return viewer;
+  }
+
+  static bool WaitTitle(HWND window, const std::string& title) {
+    return WaitUntil([&] { return WindowText(window) == title; });
+  }
+  static bool WaitClientSize(HWND window, int width, int height) {
+    return WaitUntil([&] {
+      const SIZE size = ClientSize(window);
+      return size.cx == width && size.cy == height;
+    });
+  }
+
+  std::string IniValue(const char* section, const char* key) const {
+    char value[256] = "";
+    GetPrivateProfileStringA(section, key, "<none>", value, sizeof value, Ini().c_str());
+    return value;
+  }
+
+  ScratchFolder scratch_;
+  std::unique_ptr<App> app_;
+};
+
+TEST_F(ViewerTest, ShowsTheNamedBitmapWithItsSizeInTheTitle) {
+  Picture("first.bmp", BmpFile(220, 180, RGB(255, 0, 0)));
+  Picture("second.bmp", BmpFile(264, 148, RGB(0, 0, 255)));
+  const HWND viewer = Start("first.bmp second.bmp");
+  EXPECT_TRUE(WaitTitle(viewer, "second.bmp (264x148)")) << WindowText(viewer);
+  EXPECT_TRUE(WaitClientSize(viewer, 264, 148)) << "natural size after the draw timer";
+  EXPECT_EQ(IniValue("Windows", "xKoord"), "<none>") << "nothing is written before closing";
+}
+
+TEST_F(ViewerTest, MissingPictureIsReportedAndStartUpGoesOn) {
+  app_ = std::make_unique<App>(Exe(), "C:\\nowhere\\gone.bmp", PictureFolder());
+  const auto box = WaitMessageBox(app_->ProcessId());
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->caption, "Viewer");
+  EXPECT_EQ(box->text, "Dateit C:\\nowhere\\gone.bmp existiert nicht !");
+  AnswerMessageBox(box->hwnd);
+  const HWND viewer = app_->WaitMainWindow(kViewerClass);
+  ASSERT_TRUE(viewer);
+  EXPECT_EQ(WindowText(viewer), "Viewer");
+  EXPECT_TRUE(WaitUntil([&] { return WindowRect(viewer).left == 201 && WindowRect(viewer).top == 102; }));
+  EXPECT_TRUE(WaitClientSize(viewer, 363, 307)) << "designed size without a picture";
+}
+
+TEST_F(ViewerTest, TitleOptionHoldsForEveryPicture) {
+  Picture("a.bmp", BmpFile(250, 140, RGB(0, 128, 0)));
+  Picture("b.bmp", BmpFile(170, 130, RGB(0, 0, 128)));
+  const HWND viewer = Start("\"/TMein Titel\" a.bmp");
+  ASSERT_TRUE(WaitClientSize(viewer, 250, 140));
+  EXPECT_EQ(WindowText(viewer), "Mein Titel");
+  PressKey(viewer, VK_SPACE);
+  EXPECT_TRUE(WaitClientSize(viewer, 170, 130)) << "b.bmp was loaded";
+  EXPECT_EQ(WindowText(viewer), "Mein Titel");
+}
+
+TEST_F(ViewerTest, StepsWalkTheFolderSkippingRefusedFiles) {
+  Picture("a.bmp", BmpFile(40, 30, RGB(1, 2, 3)));
+  Picture("b.txt", "not a picture");
+  Picture("c.jpeg", "refused by its extension");
+  Picture("d.bmp", BmpFile(50, 30, RGB(1, 2, 3)));
+  Picture("e.png", PngFile(60, 30, RGB(9, 9, 9)));
+  Picture("f.dat", "refused");
+  const HWND viewer = Start("a.bmp");
+  ASSERT_TRUE(WaitTitle(viewer, "a.bmp (40x30)"));
+
+  PressKey(viewer, VK_SPACE);
+  EXPECT_TRUE(WaitTitle(viewer, "d.bmp (50x30)")) << WindowText(viewer);
+  PressKey(viewer, VK_SPACE);
+  EXPECT_TRUE(WaitTitle(viewer, "e.png (60x30)")) << WindowText(viewer);
+  PressKey(viewer, VK_SPACE);  // nothing loadable after e.png: stays
+  PressKey(viewer, VK_BACK);
+  EXPECT_TRUE(WaitTitle(viewer, "d.bmp (50x30)")) << WindowText(viewer);
+  PressKey(viewer, VK_END);
+  EXPECT_TRUE(WaitTitle(viewer, "e.png (60x30)")) << WindowText(viewer);
+  PressKey(viewer, VK_HOME);
+  EXPECT_TRUE(WaitTitle(viewer, "a.bmp (40x30)")) << WindowText(viewer);
+  PressKey(viewer, VK_BACK);  // nothing before a.bmp: stays
+  PressKey(viewer, VK_SPACE);
+  EXPECT_TRUE(WaitTitle(viewer, "d.bmp (50x30)")) << "the position stayed at a.bmp";
+}
+
+TEST_F(ViewerTest, ConvertedFormatWithoutItsModuleKeepsTheOldPicture) {
+  Picture("a.bmp", BmpFile(240, 130, RGB(1, 2, 3)));
+  Picture("b.gif", "GIF89a");
+  const HWND viewer = Start("a.bmp");
+  ASSERT_TRUE(WaitClientSize(viewer, 240, 130));
+  PostMessageA(viewer, WM_CHAR, ' ', 0);
+  const auto box = WaitMessageBox(app_->ProcessId());
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->caption, "CONV_GIF.DLL");
+  EXPECT_EQ(box->text, "Die DLL zu diesem Format fehlt!");
+  AnswerMessageBox(box->hwnd);
+  EXPECT_TRUE(WaitTitle(viewer, "b.gif (240x130)")) << "new name, old size: " << WindowText(viewer);
+}
+
+TEST_F(ViewerTest, IconSetsTheWindowIconAndAWidthForItsName) {
+  Picture("a.bmp", BmpFile(200, 100, RGB(1, 2, 3)));
+  Picture("b-symbol-with-a-long-name.ico", IconFile(32, kIconColour));
+  Picture("c.bmp", BmpFile(150, 90, RGB(1, 2, 3)));
+  const HWND viewer = Start("a.bmp");
+  ASSERT_TRUE(WaitClientSize(viewer, 200, 100));
+  // Wine answers WM_GETICON from other processes with nothing, so look where a user looks: at the
+  // small icon in the caption bar.
+  const auto captionShowsIcon = [&] {
+    const RECT frame = WindowRect(viewer);
+    const HDC screen = GetDC(nullptr);
+    bool seen = false;
+    for (int y = frame.top; y < frame.top + GetSystemMetrics(SM_CYCAPTION) + 8 && !seen; ++y) {
+      for (int x = frame.left; x < frame.left + 30 && !seen; ++x) seen = GetPixel(screen, x, y) == kIconColour;
+    }
+    ReleaseDC(nullptr, screen);
+    return seen;
+  };
+  EXPECT_FALSE(captionShowsIcon());
+  PressKey(viewer, VK_SPACE);
+  ASSERT_TRUE(WaitTitle(viewer, "b-symbol-with-a-long-name.ico (32x32)")) << WindowText(viewer);
+  EXPECT_TRUE(WaitClientSize(viewer, 9 * 29 + 60, 32)) << ClientSize(viewer).cx << "x" << ClientSize(viewer).cy;
+  EXPECT_TRUE(WaitUntil(captionShowsIcon));
+  PressKey(viewer, VK_SPACE);
+  ASSERT_TRUE(WaitClientSize(viewer, 150, 90));
+  EXPECT_TRUE(captionShowsIcon()) << "the icon stays for later pictures";
+}
+
+TEST_F(ViewerTest, MetafilesAreShown) {
+  Picture("m.emf", EmfFile(280, 160));
+  const HWND viewer = Start("m.emf");
+  EXPECT_TRUE(WaitUntil([&] { return WindowText(viewer).rfind("m.emf (", 0) == 0; })) << WindowText(viewer);
+  EXPECT_TRUE(WaitUntil([&] { return std::abs(ClientSize(viewer).cx - 280) <= 1; }));
+}
+
+TEST_F(ViewerTest, PositionComesFromTheSettingsAndIsWrittenOnClose) {
+  WritePrivateProfileStringA("Windows", "xKoord", "300", Ini().c_str());
+  WritePrivateProfileStringA("Windows", "yKoord", "150", Ini().c_str());
+  Picture("a.bmp", BmpFile(300, 200, RGB(1, 2, 3)));
+  const HWND viewer = Start("a.bmp");
+  ASSERT_TRUE(WaitClientSize(viewer, 300, 200));
+  EXPECT_EQ(WindowRect(viewer).left, 300);
+  EXPECT_EQ(WindowRect(viewer).top, 150);
+  SetWindowPos(viewer, nullptr, 250, 120, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  ASSERT_TRUE(WaitUntil([&] { return WindowRect(viewer).left == 250; }));
+  PressKey(viewer, VK_ESCAPE);
+  ASSERT_TRUE(app_->WaitExit());
+  EXPECT_EQ(IniValue("Windows", "xKoord"), "250");
+  EXPECT_EQ(IniValue("Windows", "yKoord"), "120");
+}
+
+TEST_F(ViewerTest, DeleteClosesAndWritesThePositionToo) {
+  const HWND viewer = Start("");
+  ASSERT_TRUE(viewer);
+  PressKey(viewer, VK_DELETE);
+  ASSERT_TRUE(app_->WaitExit());
+  EXPECT_EQ(app_->ExitCode(), 0u);
+  EXPECT_EQ(IniValue("Windows", "xKoord"), "201");
+  EXPECT_EQ(IniValue("Windows", "yKoord"), "102");
+}
+
+TEST_F(ViewerTest, UnwritableSettingsAreReportedAndTheViewerStillCloses) {
+  // A folder where the settings file belongs can be neither read nor replaced.
+  ASSERT_TRUE(CreateDirectoryA(Ini().c_str(), nullptr));
+  const HWND viewer = Start("");
+  ASSERT_TRUE(viewer);
+  PostMessageA(viewer, WM_CLOSE, 0, 0);
+  const auto box = WaitMessageBox(app_->ProcessId());
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->caption, "Kamolt");
+  EXPECT_EQ(CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, box->text.c_str(), -1,
+                           ("In " + Ini() + " kann nicht geschrieben werden").c_str(), -1),
+            CSTR_EQUAL)
+      << box->text;
+  AnswerMessageBox(box->hwnd);
+  EXPECT_TRUE(app_->WaitExit());
+}
+
+TEST_F(ViewerTest, ScanModeShowsTheTargetNameAndLoadsNothing) {
+  Picture("bild01.bmp", BmpFile(40, 30, RGB(1, 2, 3)));
+  const HWND viewer = Start("-S bild01.bmp");
+  ASSERT_TRUE(viewer);
+  EXPECT_EQ(WindowText(viewer), "bild01.bmp");
+  EXPECT_TRUE(WaitClientSize(viewer, 363, 307));
+}
+
+TEST_F(ViewerTest, WithoutArgumentsTheTitleIsEmpty) {
+  const HWND viewer = Start("/Xirrelevant");
+  ASSERT_TRUE(viewer);
+  EXPECT_EQ(WindowText(viewer), "");
+}
+
+TEST_F(ViewerTest, UndecodablePictureShowsThePlatformErrorAndSkipsTheRest) {
+  WritePrivateProfileStringA("Windows", "xKoord", "300", Ini().c_str());
+  Picture("broken.bmp", "BM this is no bitmap");
+  app_ = std::make_unique<App>(Exe(), "broken.bmp", PictureFolder());
+  const auto box = WaitMessageBox(app_->ProcessId());
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->caption, "Kamolt");
+  EXPECT_EQ(box->text, "Bitmap ist ungültig");
+  AnswerMessageBox(box->hwnd);
+  const HWND viewer = app_->WaitMainWindow(kViewerClass);
+  ASSERT_TRUE(viewer);
+  EXPECT_EQ(WindowRect(viewer).left, 189) << "the designed position stays";
+  EXPECT_EQ(WindowText(viewer), "Viewer");
+}
+
+}  // namespace
+}  // namespace e2e

@@ -1,0 +1,87 @@
+#include "app/view_geometry.h"
+
+#include <gtest/gtest.h>
+
+#include "app/viewer_commands.h"
+
+namespace kamolt {
+namespace {
+
+constexpr Size kScreen{1024, 768};
+
+TEST(ViewGeometry, AdjustGivesTheLimitingSideTheWholeScreen) {
+  EXPECT_EQ(UsableClientSize(kScreen), (Size{1016, 741}));
+  const ViewChange small = ViewKey('A', kScreen, {100, 100}, {363, 307});
+  EXPECT_EQ(small.size, (Size{740, 741}));
+  EXPECT_TRUE(small.stretch);
+  EXPECT_EQ(small.storedFitMode, 2);
+  EXPECT_EQ(ViewKey('a', kScreen, {2000, 1000}, {}).size, (Size{1016, 500}));
+}
+
+TEST(ViewGeometry, ShowCompleteKeepsSmallPicturesAtNaturalSize) {
+  const ViewChange fits = ViewKey('G', kScreen, {640, 480}, {});
+  EXPECT_EQ(fits.size, (Size{640, 480}));
+  EXPECT_FALSE(fits.stretch);
+  EXPECT_EQ(fits.storedFitMode, 3);
+  const ViewChange wide = ViewKey('g', kScreen, {2000, 1000}, {});
+  EXPECT_EQ(wide.size, (Size{1016, 500}));
+  EXPECT_TRUE(wide.stretch);
+  // As wide as the usable width no longer fits.
+  EXPECT_TRUE(ViewKey('G', kScreen, {1016, 100}, {}).stretch);
+}
+
+TEST(ViewGeometry, EmptyPictureNeverDivides) {
+  const ViewChange adjust = ViewKey('A', kScreen, {0, 0}, {363, 307});
+  EXPECT_EQ(adjust.size, (Size{0, 0}));
+  EXPECT_EQ(adjust.storedFitMode, 0);
+  const ViewChange complete = ViewKey('G', kScreen, {0, 0}, {363, 307});
+  EXPECT_EQ(complete.size, (Size{0, 0}));
+  EXPECT_EQ(complete.storedFitMode, 3);
+  EXPECT_EQ(ViewKey('/', kScreen, {0, 0}, {}).size, (Size{1016, 741}));
+}
+
+TEST(ViewGeometry, ZoomWorksOnTheControlAndTruncates) {
+  EXPECT_EQ(ViewKey('+', kScreen, {1, 1}, {200, 100}).size, (Size{300, 150}));
+  EXPECT_EQ(ViewKey('-', kScreen, {1, 1}, {300, 150}).size, (Size{200, 100}));
+  EXPECT_EQ(ViewKey('-', kScreen, {1, 1}, {100, 50}).size, (Size{66, 33}));
+  EXPECT_EQ(ViewKey('+', kScreen, {1, 1}, {100, 50}).storedFitMode, -1);
+}
+
+TEST(ViewGeometry, FitModeOutsideTheKnownValuesIsNaturalSize) {
+  EXPECT_EQ(FitModeFromSetting(2), FitMode::Adjust);
+  EXPECT_EQ(FitModeFromSetting(7), FitMode::NaturalSize);
+  EXPECT_EQ(FitModeFromSetting(-1), FitMode::NaturalSize);
+  EXPECT_TRUE(IsViewKey('*'));
+  EXPECT_FALSE(IsViewKey('\0'));
+  EXPECT_FALSE(IsViewKey('x'));
+}
+
+TEST(ViewGeometry, ScrollBarsOnlyForWhatTheScreenCannotShow) {
+  EXPECT_EQ(ScrollRanges(kScreen, {1016, 741}), (Size{0, 0}));
+  EXPECT_EQ(ScrollRanges(kScreen, {1017, 742}), (Size{1017, 742}));
+  EXPECT_EQ(ScrollRanges(kScreen, {300, 2000}), (Size{0, 2000}));
+}
+
+TEST(ViewGeometry, PlacementPushesBackButNotPastMinusFour) {
+  EXPECT_EQ(PlaceOnAxis(102, 2030, 102, 768), -4);
+  EXPECT_EQ(PlaceOnAxis(102, 700, 102, 768), 68);
+  EXPECT_EQ(PlaceOnAxis(68, 300, 102, 768), 102) << "back home once it fits there";
+  EXPECT_EQ(PlaceOnAxis(50, 700, 102, 768), 50) << "fits where it is but not at home";
+}
+
+TEST(ViewerCommands, KeyMap) {
+  EXPECT_EQ(CommandForCharacter(3), ViewerCommand::CopyPicture);
+  EXPECT_EQ(CommandForCharacter(' '), ViewerCommand::NextPicture);
+  EXPECT_EQ(CommandForCharacter(8), ViewerCommand::PreviousPicture);
+  EXPECT_EQ(CommandForCharacter('o'), ViewerCommand::OpenPicture);
+  EXPECT_EQ(CommandForCharacter('x'), std::nullopt);
+  EXPECT_EQ(CommandForKey(keys::kHome, true), ViewerCommand::FirstPicture);
+  EXPECT_EQ(CommandForKey(keys::kEnd, false), ViewerCommand::LastPicture);
+  EXPECT_EQ(CommandForKey(keys::kUp, true), ViewerCommand::ScrollTop);
+  EXPECT_EQ(CommandForKey(keys::kUp, false), ViewerCommand::ScrollUp);
+  EXPECT_EQ(CommandForKey(keys::kPageDown, true), ViewerCommand::ScrollPageDown);
+  EXPECT_EQ(CommandForKey(0x41, false), std::nullopt);
+}
+
+}  // namespace
+}  // namespace kamolt
