@@ -11,7 +11,7 @@ ROOT=$PWD
 DEBIAN_PACKAGES=(
   cmake ninja-build g++ pkg-config dpkg-dev
   gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix binutils-mingw-w64-i686 nasm
-  wine wine32:i386 xvfb xauth x11-utils imagemagick
+  wine wine32:i386 fonts-wine xvfb xauth x11-utils imagemagick
   libgtest-dev libgmock-dev googletest libpng-dev libjpeg62-turbo-dev libgif-dev libtiff-dev zlib1g-dev
 )
 

@@ -34,9 +34,15 @@ std::string FileNamePart(std::string name) {
   return name;
 }
 
+// Taken at the first failure, while the program under test still shows what went wrong;
+// by the end of the test its fixture has closed it.
 class ScreenshotOnFailure : public testing::EmptyTestEventListener {
-  void OnTestEnd(const testing::TestInfo& test) override {
-    if (!test.result()->Failed()) return;
+  void OnTestStart(const testing::TestInfo&) override { taken_ = false; }
+
+  void OnTestPartResult(const testing::TestPartResult& result) override {
+    if (!result.failed() || taken_) return;
+    taken_ = true;
+    const testing::TestInfo& test = *testing::UnitTest::GetInstance()->current_test_info();
     const std::string folder = ScreenshotFolder();
     CreateFolders(folder);
     const std::string path = folder + "\\" + FileNamePart(test.test_suite_name()) + "." +
@@ -48,6 +54,8 @@ class ScreenshotOnFailure : public testing::EmptyTestEventListener {
     }
     std::fflush(stdout);
   }
+
+  bool taken_ = false;
 };
 
 }  // namespace
