@@ -117,6 +117,35 @@ std::string EmfFile(int width, int height) {
   return bytes;
 }
 
+std::string WmfFile(int width, int height) {
+  const HDC dc = CreateMetaFileA(nullptr);
+  SetWindowExtEx(dc, width, height, nullptr);
+  Rectangle(dc, 0, 0, width, height);
+  const HMETAFILE metafile = CloseMetaFile(dc);
+  const UINT size = GetMetaFileBitsEx(metafile, 0, nullptr);
+  std::string bits(size, '\0');
+  GetMetaFileBitsEx(metafile, size, bits.data());
+  DeleteMetaFile(metafile);
+
+  // The placeable header gives the picture its size: the box in units, and units per inch.
+  std::string header;
+  Put(header, 0x9AC6CDD7, 4);
+  Put(header, 0, 2);
+  Put(header, 0, 2);
+  Put(header, 0, 2);
+  Put(header, static_cast<std::uint32_t>(width), 2);
+  Put(header, static_cast<std::uint32_t>(height), 2);
+  Put(header, 96, 2);
+  Put(header, 0, 4);
+  std::uint16_t checksum = 0;
+  for (std::size_t i = 0; i < header.size(); i += 2) {
+    checksum ^= static_cast<std::uint16_t>(static_cast<unsigned char>(header[i]) |
+                                           static_cast<unsigned char>(header[i + 1]) << 8);
+  }
+  Put(header, checksum, 2);
+  return header + bits;
+}
+
 std::string PngFile(int width, int height, COLORREF colour) {
   std::string raw;
   for (int y = 0; y < height; ++y) {

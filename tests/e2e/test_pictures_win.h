@@ -13,6 +13,8 @@ std::string BmpFile(int width, int height, COLORREF colour);
 std::string IconFile(int size, COLORREF colour);
 // An enhanced metafile, a filled rectangle of about width x height pixels.
 std::string EmfFile(int width, int height);
+// A placeable Windows metafile of width x height pixels at 96 pixels per inch.
+std::string WmfFile(int width, int height);
 // An RGB PNG (stored, not compressed) filled with one colour.
 std::string PngFile(int width, int height, COLORREF colour);
 

@@ -12,6 +12,7 @@ namespace {
 
 constexpr const char* kViewerClass = "TViewer";
 constexpr COLORREF kIconColour = RGB(200, 40, 40);
+constexpr int kOpenPicMenuItem = 107;
 
 // Every test gets its own copy of the program, so its settings file is its own.
 class ViewerTest : public ::testing::Test {
@@ -159,11 +160,34 @@ TEST_F(ViewerTest, IconSetsTheWindowIconAndAWidthForItsName) {
   EXPECT_TRUE(captionShowsIcon()) << "the icon stays for later pictures";
 }
 
-TEST_F(ViewerTest, MetafilesAreShown) {
+TEST_F(ViewerTest, MetafilesAreShownAtTheirSize) {
   Picture("m.emf", EmfFile(280, 160));
+  Picture("w.wmf", WmfFile(300, 200));
   const HWND viewer = Start("m.emf");
-  EXPECT_TRUE(WaitUntil([&] { return WindowText(viewer).rfind("m.emf (", 0) == 0; })) << WindowText(viewer);
   EXPECT_TRUE(WaitUntil([&] { return std::abs(ClientSize(viewer).cx - 280) <= 1; }));
+  EXPECT_EQ(WindowText(viewer).rfind("m.emf (", 0), 0u) << WindowText(viewer);
+  PressKey(viewer, VK_SPACE);
+  EXPECT_TRUE(WaitTitle(viewer, "w.wmf (300x200)")) << WindowText(viewer);
+  EXPECT_TRUE(WaitClientSize(viewer, 300, 200));
+}
+
+TEST_F(ViewerTest, OpenDialogLoadsTheChosenPictureAndRemembersItsFolder) {
+  Picture("a.bmp", BmpFile(210, 120, RGB(1, 2, 3)));
+  Picture("b.bmp", BmpFile(230, 140, RGB(1, 2, 3)));
+  Picture("c.bmp", BmpFile(250, 160, RGB(1, 2, 3)));
+  const HWND viewer = Start("");
+  ASSERT_TRUE(viewer);
+  SendCommand(viewer, kOpenPicMenuItem);
+  HWND dialog = nullptr;
+  ASSERT_TRUE(WaitUntil([&] { return (dialog = FindTopLevel(app_->ProcessId(), "#32770", nullptr)) != nullptr; }));
+  const HWND nameField = FindChildByClass(dialog, "Edit");
+  ASSERT_TRUE(nameField);
+  SendMessageA(nameField, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(PictureFolder().append("\\b.bmp").c_str()));
+  PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(WaitTitle(viewer, PictureFolder() + "\\b.bmp (230x140)")) << WindowText(viewer);
+  EXPECT_EQ(IniValue("Others", "OpenDir"), PictureFolder() + "\\");
+  PressKey(viewer, VK_SPACE);
+  EXPECT_TRUE(WaitTitle(viewer, "c.bmp (250x160)")) << "the folder list follows the chosen picture";
 }
 
 TEST_F(ViewerTest, PositionComesFromTheSettingsAndIsWrittenOnClose) {
