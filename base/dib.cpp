@@ -16,6 +16,11 @@ void Put32(std::uint8_t* at, std::uint32_t v) {
 
 constexpr std::int64_t kLargestPixelBlock = std::numeric_limits<std::int32_t>::max();
 
+std::uint32_t Get16(const std::uint8_t* at) { return at[0] | at[1] << 8; }
+std::uint32_t Get32(const std::uint8_t* at) { return Get16(at) | Get16(at + 2) << 16; }
+
+DibError Refused(const std::string& why) { return {"Ungültiges Bitmap: " + why}; }
+
 }  // namespace
 
 std::optional<std::size_t> DibRowBytes(std::int64_t width, int bitCount) {
@@ -26,6 +31,57 @@ std::optional<std::size_t> DibRowBytes(std::int64_t width, int bitCount) {
   const std::int64_t bytes = (width * bitCount + 31) / 32 * 4;
   if (bytes > kLargestPixelBlock) return std::nullopt;
   return static_cast<std::size_t>(bytes);
+}
+
+std::variant<DibLayout, DibError> MeasureDib(const std::uint8_t* block, std::size_t blockSize) {
+  if (block == nullptr || blockSize < kDibHeaderSize) return Refused("zu kurz");
+  DibLayout dib;
+  dib.headerSize = Get32(block);
+  if (dib.headerSize < kDibHeaderSize || dib.headerSize > blockSize) return Refused("Kopf fehlerhaft");
+  const auto width = static_cast<std::int32_t>(Get32(block + 4));
+  const auto height = static_cast<std::int32_t>(Get32(block + 8));
+  const std::uint32_t planes = Get16(block + 12);
+  dib.bitCount = static_cast<int>(Get16(block + 14));
+  dib.compression = Get32(block + 16);
+  const std::uint32_t coloursUsed = Get32(block + 32);
+
+  if (width <= 0 || height == 0 || height == std::numeric_limits<std::int32_t>::min()) {
+    return Refused("Breite oder Höhe unzulässig");
+  }
+  if (planes != 1) return Refused("Ebenenzahl unzulässig");
+  const auto row = DibRowBytes(width, dib.bitCount);
+  if (!row) return Refused("Farbtiefe oder Breite unzulässig");
+  dib.width = width;
+  dib.topDown = height < 0;
+  dib.height = dib.topDown ? -height : height;
+  dib.rowBytes = *row;
+
+  std::size_t masks = 0;
+  if (dib.compression == kDibBitfields) {
+    if (dib.bitCount != 16 && dib.bitCount != 32) return Refused("Bitfelder nur bei 16 und 32 Bit");
+    // The three masks follow a plain 40-byte header; longer headers hold them inside.
+    if (dib.headerSize == kDibHeaderSize) masks = 12;
+  } else if (dib.compression != kDibRgb) {
+    return Refused("Kompression wird nicht unterstützt");
+  }
+  if (coloursUsed > 256) return Refused("mehr als 256 Farben in der Farbtabelle");
+  if (dib.bitCount <= 8) {
+    const std::uint32_t most = 1u << dib.bitCount;
+    if (coloursUsed > most) return Refused("Farbtabelle zu lang");
+    dib.colourCount = coloursUsed ? coloursUsed : most;
+  } else {
+    dib.colourCount = coloursUsed;
+  }
+
+  const std::uint64_t pixels = static_cast<std::uint64_t>(dib.rowBytes) * static_cast<std::uint64_t>(dib.height);
+  if (pixels > static_cast<std::uint64_t>(kLargestPixelBlock)) return Refused("Bild zu groß");
+  dib.colourTableOffset = dib.headerSize + masks;
+  dib.pixelOffset = dib.colourTableOffset + 4 * static_cast<std::size_t>(dib.colourCount);
+  dib.pixelBytes = static_cast<std::size_t>(pixels);
+  if (dib.pixelOffset > blockSize || blockSize - dib.pixelOffset < dib.pixelBytes) {
+    return Refused("Daten kürzer als der Kopf angibt");
+  }
+  return dib;
 }
 
 std::optional<std::vector<std::uint8_t>> NewDib24(int width, int height) {
