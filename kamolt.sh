@@ -12,6 +12,7 @@ DEBIAN_PACKAGES=(
   cmake ninja-build g++ pkg-config dpkg-dev
   gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix binutils-mingw-w64-i686 nasm
   wine wine32:i386 fonts-wine xvfb xauth x11-utils imagemagick
+  cups cups-client cups-bsd printer-driver-cups-pdf libcups2:i386 poppler-utils
   libgtest-dev libgmock-dev googletest libpng-dev libjpeg62-turbo-dev libgif-dev libtiff-dev zlib1g-dev
 )
 
@@ -87,8 +88,27 @@ run_main_job() {
   say "the viewer shows dist/sample.bmp; screenshot: $shot"
 }
 
+# Printing is tested for real: a CUPS PDF printer as the default one, which Wine prints to.
+start_printer() {
+  local tries=0
+  lpstat -r 2>/dev/null | grep -q 'is running' || cupsd || { say "cupsd did not start"; exit 1; }
+  until lpstat -r 2>/dev/null | grep -q 'is running'; do
+    (( ++tries < 100 )) || { say "cupsd does not answer"; exit 1; }
+    sleep 0.1
+  done
+  if ! lpstat -p KamoltPDF >/dev/null 2>&1; then
+    lpadmin -p KamoltPDF -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd 2>/dev/null
+  fi
+  lpadmin -d KamoltPDF
+  # cups-pdf writes each job's PDF into the PDF folder of the user who printed.
+  KAMOLT_PDF_FOLDER=$(getent passwd "$(id -un)" | cut -d: -f6)/PDF
+  mkdir -p "$KAMOLT_PDF_FOLDER"
+  export KAMOLT_PDF_FOLDER
+}
+
 run_tests() {
   ctest --test-dir build/native --output-on-failure
+  start_printer
   # shellcheck source=tests/e2e/wine_bench.sh
   source tests/e2e/wine_bench.sh
   trap wine_bench_stop EXIT
@@ -98,7 +118,8 @@ run_tests() {
   rm -rf "$shots"
   mkdir -p "$shots"
   local status=0
-  KAMOLT_DIST=$(wine_bench_winpath "$ROOT/dist") KAMOLT_SCREENSHOTS=$(wine_bench_winpath "$shots") \
+  KAMOLT_DIST=$(wine_bench_winpath "$ROOT/dist") KAMOLT_TOOLS=$(wine_bench_winpath "$ROOT/build/win32/tools") \
+    KAMOLT_SCREENSHOTS=$(wine_bench_winpath "$shots") \
     wine_bench_run build/win32/e2e/kamolt_e2e.exe || status=$?
   local bmp
   for bmp in "$shots"/*.bmp; do

@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "app/drawing_win.h"
+#include "app/jpeg_copy_win.h"
 #include "app/picture_files.h"
 #include "app/png_reader.h"
 #include "app/viewer_win.h"
@@ -64,6 +66,11 @@ bool Viewer::ShowPictureFile(const std::string& name) {
   }
   if (FitsRightAfterLoading(key)) ProcFitToScreen();
   SetTitle(PictureTitle(name, picture_.Width(), picture_.Height(), startup_.titleOverride));
+  if (!startup_.drawingList.empty()) {
+    DrawOverlay(picture_, startup_.drawingList, startup_.drawingColour);
+    InvalidateRect(image_, nullptr, FALSE);
+    if (!startup_.jpegOutputPath.empty()) WriteJpegCopy(picture_, startup_.jpegOutputPath);
+  }
   return true;
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "base/bmp_file.h"
 #include "base/dib.h"
 #include "base/file_io.h"
 
@@ -49,6 +50,7 @@ Picture Picture::FromFile(const std::string& path, const std::string& key) {
   } else if (key == ".ICO.") {
     picture.icon_.Reset(static_cast<HICON>(LoadImageA(nullptr, path.c_str(), IMAGE_ICON, 0, 0, LR_LOADFROMFILE)));
     if (!picture.icon_) throw std::runtime_error("Symbol ist ungültig");
+    picture.sourceBytes_ = ReadWholeFile(path).value_or("");
     ICONINFO info{};
     GetIconInfo(picture.icon_.Get(), &info);
     const win::Bitmap mask(info.hbmMask), colour(info.hbmColor);
@@ -95,6 +97,7 @@ Picture Picture::FromFile(const std::string& path, const std::string& key) {
       }
     }
     picture.kind_ = Kind::Metafile;
+    picture.sourceBytes_ = bytes;
   }
   return picture;
 }
@@ -153,6 +156,67 @@ void Picture::Draw(HDC dc, const RECT& target, bool stretch) const {
       break;
     }
   }
+}
+
+}  // namespace kamolt
+
+namespace kamolt {
+namespace {
+
+std::vector<std::uint8_t> PackedDib(HBITMAP bitmap, int width, int height, int bitCount) {
+  const int colours = bitCount <= 8 ? 1 << bitCount : 0;
+  std::vector<std::uint8_t> dib(sizeof(BITMAPINFOHEADER) + 4 * colours +
+                                *DibRowBytes(width, bitCount) * static_cast<std::size_t>(height));
+  auto* info = reinterpret_cast<BITMAPINFO*>(dib.data());
+  info->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info->bmiHeader.biWidth = width;
+  info->bmiHeader.biHeight = height;
+  info->bmiHeader.biPlanes = 1;
+  info->bmiHeader.biBitCount = static_cast<WORD>(bitCount);
+  info->bmiHeader.biCompression = BI_RGB;
+  const win::WindowDc screen(nullptr);
+  if (!GetDIBits(screen.Get(), bitmap, 0, static_cast<UINT>(height), dib.data() + sizeof(BITMAPINFOHEADER) + 4 * colours,
+                 info, DIB_RGB_COLORS)) {
+    throw std::runtime_error("Das Bild kann nicht gelesen werden");
+  }
+  info->bmiHeader.biClrUsed = static_cast<DWORD>(colours);
+  return dib;
+}
+
+}  // namespace
+
+win::Bitmap Picture::Render() const {
+  if (kind_ == Kind::Empty) throw std::runtime_error("Es ist kein Bild geladen");
+  const win::WindowDc screen(nullptr);
+  win::Bitmap bitmap(CreateCompatibleBitmap(screen.Get(), width_, height_));
+  const win::MemoryDc canvas(CreateCompatibleDC(screen.Get()));
+  if (!bitmap || !canvas) throw std::runtime_error("Nicht genug Speicher für das Bild");
+  const win::Selection selected(canvas.Get(), bitmap.Get());
+  const RECT all{0, 0, width_, height_};
+  FillRect(canvas.Get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  Draw(canvas.Get(), all, false);
+  return bitmap;
+}
+
+std::vector<std::uint8_t> Picture::RenderDib24() const {
+  const win::Bitmap rendered = Render();
+  return PackedDib(rendered.Get(), width_, height_, 24);
+}
+
+void Picture::SaveToFile(const std::string& path) const {
+  std::string file;
+  if (kind_ == Kind::Bitmap) {
+    DIBSECTION section{};
+    const bool isDibSection = GetObjectA(bitmap_.Get(), sizeof section, &section) == sizeof section;
+    const int bitCount = isDibSection ? section.dsBm.bmBitsPixel : 24;
+    const std::vector<std::uint8_t> dib = PackedDib(bitmap_.Get(), width_, height_, bitCount);
+    file = BmpFileFromDib(dib.data(), dib.size());
+  } else if (kind_ != Kind::Empty) {
+    file = sourceBytes_;
+  } else {
+    throw std::runtime_error("Es ist kein Bild geladen");
+  }
+  if (!ReplaceFileContents(path, file)) throw std::runtime_error("Die Datei " + path + " kann nicht geschrieben werden");
 }
 
 }  // namespace kamolt

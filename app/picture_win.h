@@ -31,6 +31,15 @@ class Picture {
   // Natural size from the target's top left, clipped by it, or scaled to fill it.
   void Draw(HDC dc, const RECT& target, bool stretch) const;
 
+  // The picture drawn at its natural size on white, as a bitmap of the screen's format;
+  // icons and metafiles too, so that copying and printing work for every kind.
+  win::Bitmap Render() const;
+  // A packed DIB of the rendered picture: 24 bits, bottom-up.
+  std::vector<std::uint8_t> RenderDib24() const;
+  // Bitmaps become BMP files at their own colour depth, icons and metafiles keep the
+  // format they were read in. Throws std::runtime_error when the file cannot be written.
+  void SaveToFile(const std::string& path) const;
+
  private:
   Kind kind_ = Kind::Empty;
   int width_ = 0;
@@ -38,6 +47,7 @@ class Picture {
   win::Bitmap bitmap_;
   win::Icon icon_;
   win::EnhMetafile metafile_;
+  std::string sourceBytes_;  // the file an icon or metafile came from
 };
 
 }  // namespace kamolt

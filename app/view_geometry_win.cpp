@@ -36,11 +36,13 @@ void Viewer::SetViewSize(int height, int width) {
   if (scrollRange_.width) frame.bottom += GetSystemMetrics(SM_CYHSCROLL);
   SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  view_ = {width, height};
-  SetWindowPos(image_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // Showing a scroll bar resizes the client area once more, so the bars come before the
+  // control takes the requested size.
   const Size client = ClientSize();
   UpdateScrollBar(SB_VERT, scrollRange_.height, client.height);
   UpdateScrollBar(SB_HORZ, scrollRange_.width, client.width);
+  view_ = {width, height};
+  SetWindowPos(image_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   PlaceImage();
 }
 

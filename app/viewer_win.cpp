@@ -161,7 +161,9 @@ LRESULT Viewer::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_CLOSE: OnClose(); return 0;
     case WM_DESTROY: PostQuitMessage(0); return 0;
-    case WM_HELP: return TRUE;
+    case WM_HELP:
+      OnHelp();
+      return TRUE;
     default: return DefWindowProcA(window_, message, wParam, lParam);
   }
 }
@@ -187,7 +189,12 @@ void Viewer::OnMenuCommand(int id) {
   for (const auto& item : kViewItems) {
     if (item.id == id) return OnKeyPress(item.key);
   }
-  if (id == viewer_menu::kOpenPic) Run(ViewerCommand::OpenPicture);
+  switch (id) {
+    case viewer_menu::kOpenPic: Run(ViewerCommand::OpenPicture); break;
+    case viewer_menu::kPrintPic: Run(ViewerCommand::Print); break;
+    case viewer_menu::kSaveBmp: SaveBMPClick(); break;
+    default: break;
+  }
 }
 
 void Viewer::OnContextMenu(int x, int y) {
@@ -222,8 +229,9 @@ void Viewer::Run(ViewerCommand command) {
     case ViewerCommand::ScrollBottom: ScrollBy(SB_VERT, scrollRange_.height); break;
     case ViewerCommand::ScrollFarLeft: ScrollBy(SB_HORZ, -scrollRange_.width); break;
     case ViewerCommand::ScrollFarRight: ScrollBy(SB_HORZ, scrollRange_.width); break;
-    case ViewerCommand::CopyPicture:
-    case ViewerCommand::Print: break;
+    case ViewerCommand::CopyPicture: CopyPicture(); break;
+    case ViewerCommand::Print: PrintPicture(); break;
+    case ViewerCommand::Help: OnHelp(); break;
   }
 }
 

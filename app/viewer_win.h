@@ -67,6 +67,12 @@ class Viewer {
   void UpdateScrollBar(int bar, int range, int page);
   void PlaceImage();
 
+  // commands
+  void CopyPicture();
+  void SaveBMPClick();
+  void PrintPicture();
+  void OnHelp();
+
   void SetTitle(const std::string& title);
   void CloseViewer();
 

@@ -4,6 +4,11 @@ set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${KAMOLT_DIST})
 set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${KAMOLT_DIST})
 
 add_compile_options(-fexec-charset=CP1252 -finput-charset=UTF-8)
+# The libraries of the top level were made before the line above and need it too: their
+# messages reach the screen.
+foreach(_target kamolt_core kamolt_png kamolt_jpeg)
+  target_compile_options(${_target} PRIVATE -fexec-charset=CP1252 -finput-charset=UTF-8)
+endforeach()
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501)
 add_link_options(-static -static-libgcc -static-libstdc++)
 
@@ -11,9 +16,12 @@ target_sources(kamolt_core PRIVATE base/file_io_win.cpp)
 
 include(cmake/deps.cmake)
 target_link_libraries(kamolt_png PUBLIC deps::png)
+target_link_libraries(kamolt_jpeg PUBLIC deps::jpeg)
 
 add_subdirectory(app)
 add_subdirectory(tools)
+add_subdirectory(convert)
+add_subdirectory(modules)
 
 # A picture to show right after unpacking.
 find_program(KAMOLT_MAGICK convert PATHS /usr/bin NO_DEFAULT_PATH REQUIRED)
@@ -26,3 +34,4 @@ add_custom_command(OUTPUT ${KAMOLT_DIST}/sample.bmp
   VERBATIM)
 add_custom_target(sample ALL DEPENDS ${KAMOLT_DIST}/sample.bmp)
 add_subdirectory(tests/e2e)
+add_subdirectory(tests/win32)

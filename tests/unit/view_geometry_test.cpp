@@ -80,7 +80,27 @@ TEST(ViewerCommands, KeyMap) {
   EXPECT_EQ(CommandForKey(keys::kUp, true), ViewerCommand::ScrollTop);
   EXPECT_EQ(CommandForKey(keys::kUp, false), ViewerCommand::ScrollUp);
   EXPECT_EQ(CommandForKey(keys::kPageDown, true), ViewerCommand::ScrollPageDown);
+  EXPECT_EQ(CommandForKey(keys::kF1, false), ViewerCommand::Help);
   EXPECT_EQ(CommandForKey(0x41, false), std::nullopt);
+}
+
+}  // namespace
+}  // namespace kamolt
+
+#include "app/print_layout.h"
+
+namespace kamolt {
+namespace {
+
+TEST(PrintLayout, ScalesByTheTighterSide) {
+  const PrintLayout layout = LayOutPrint({4800, 6800}, {1000, 500}, 50);
+  EXPECT_EQ(layout.printed, (Size{4757, 2378}));
+  EXPECT_EQ(layout.pictureTop, 50);
+  EXPECT_EQ(layout.titleY, 42);
+  EXPECT_EQ(layout.titleX, 30);
+  EXPECT_EQ(LayOutPrint({4800, 6800}, {100, 3000}, 50).printed, (Size{221, 6632}));
+  EXPECT_EQ(LayOutPrint({4800, 6800}, {10, 10}, 120).titleY, 1) << "the title never leaves the page";
+  EXPECT_EQ(LayOutPrint({10, 10}, {10, 10}, 50).printed, (Size{0, 0})) << "no negative sizes on tiny pages";
 }
 
 }  // namespace

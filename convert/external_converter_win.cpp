@@ -1,0 +1,74 @@
+#include "convert/external_converter_win.h"
+
+#include <vector>
+
+#include "base/scan_settings.h"
+#include "win/handles_win.h"
+
+namespace kamolt {
+namespace {
+
+constexpr char kConverterName[] = "i_view32.exe";
+
+bool IsFile(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ProgramFolder() {
+  char path[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return "";
+  std::string folder(path, length);
+  return folder.substr(0, folder.find_last_of('\\'));
+}
+
+std::string WindowsFolder() {
+  char path[MAX_PATH];
+  const UINT length = GetWindowsDirectoryA(path, MAX_PATH);
+  return length == 0 || length >= MAX_PATH ? "" : std::string(path, length);
+}
+
+std::string FullPath(const std::string& name) {
+  char path[MAX_PATH];
+  const DWORD length = GetFullPathNameA(name.c_str(), MAX_PATH, path, nullptr);
+  return length == 0 || length >= MAX_PATH ? "" : std::string(path, length);
+}
+
+std::string SearchIn(const std::string& folders) {
+  char path[MAX_PATH];
+  const DWORD length = SearchPathA(folders.c_str(), kConverterName, nullptr, MAX_PATH, path, nullptr);
+  return length == 0 || length >= MAX_PATH ? "" : std::string(path, length);
+}
+
+}  // namespace
+
+std::string LocateExternalConverter() {
+  // A path relative to the current folder would break as soon as the folder changes.
+  std::string found = IsFile(kConverterName) ? FullPath(kConverterName) : "";
+  if (found.empty()) found = SearchIn(ProgramFolder() + ";" + WindowsFolder());
+  if (found.empty()) return "";
+  char shortPath[MAX_PATH];
+  const DWORD length = GetShortPathNameA(found.c_str(), shortPath, MAX_PATH);
+  // Without short names on the volume the long form has to do; the command line quotes it.
+  if (length > 0 && length < MAX_PATH) found.assign(shortPath, length);
+  return found.size() < kScanSettingsNameSize ? found : "";
+}
+
+bool RunExternalConverter(const std::string& commandLine, DWORD timeoutMs) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  PROCESS_INFORMATION process{};
+  std::vector<char> line(commandLine.begin(), commandLine.end());
+  line.push_back('\0');
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    return false;
+  }
+  const win::KernelObject processHandle(process.hProcess);
+  const win::KernelObject threadHandle(process.hThread);
+  return WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
+}
+
+}  // namespace kamolt

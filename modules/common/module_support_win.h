@@ -1,0 +1,58 @@
+#pragma once
+// What every converter module does at its C boundary: read the named file, hand a DIB out
+// in movable global memory, take the caller's DIB in, and put a finished file in place
+// without ever leaving a half-written one over the user's file. Nothing here throws.
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace kamolt::module {
+
+// What the reading entry returns when it has no picture.
+inline HGLOBAL NoDib() { return reinterpret_cast<HGLOBAL>(static_cast<INT_PTR>(-1)); }
+
+std::optional<std::string> ReadInput(const char* fileName);
+
+// A movable global block holding the bytes, or NoDib() when there is no memory.
+HGLOBAL ToGlobal(std::span<const std::uint8_t> dib);
+
+// Writes the bytes to a temporary file in the target's folder and moves it over the target.
+bool WriteOutput(const char* target, std::span<const std::uint8_t> bytes);
+
+// The caller's DIB, locked for the life of this object. Empty (Data() null) when the
+// handle is not a lockable block.
+class LockedDib {
+ public:
+  explicit LockedDib(HGLOBAL dib);
+  LockedDib(const LockedDib&) = delete;
+  LockedDib& operator=(const LockedDib&) = delete;
+  ~LockedDib();
+  const std::uint8_t* Data() const { return data_; }
+  std::size_t Size() const { return size_; }
+
+ private:
+  HGLOBAL handle_;
+  const std::uint8_t* data_ = nullptr;
+  std::size_t size_ = 0;
+};
+
+// The option block's 32-bit field at offset, when the block carries the 512 mark that
+// every option block starts with; fallback otherwise (and for a null block).
+std::int32_t OptionField(const void* block, std::size_t offset, std::int32_t fallback);
+
+// Runs the body of an entry; any exception becomes the failure result, so none crosses the
+// module's boundary.
+template <typename Result, typename Body>
+Result Guarded(Result failure, Body body) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    return failure;
+  }
+}
+
+}  // namespace kamolt::module

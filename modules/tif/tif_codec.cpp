@@ -1,0 +1,275 @@
+#include "modules/tif/tif_codec.h"
+
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "base/dib_pixels.h"
+
+namespace kamolt {
+namespace {
+
+// libtiff's handlers are process-wide and would print to stderr; the last error of this
+// thread is kept for the message instead.
+thread_local char lastError[256];
+
+void RecordError(const char*, const char* format, va_list args) {
+  std::vsnprintf(lastError, sizeof lastError, format, args);
+}
+void IgnoreWarning(const char*, const char*, va_list) {}
+
+void QuietLibtiff() {
+  static const bool once = [] {
+    TIFFSetErrorHandler(RecordError);
+    TIFFSetWarningHandler(IgnoreWarning);
+    return true;
+  }();
+  (void)once;
+  lastError[0] = '\0';
+}
+
+// A file in memory, for reading and for writing (libtiff seeks back to patch offsets).
+struct MemoryFile {
+  const std::uint8_t* readData = nullptr;
+  std::vector<std::uint8_t>* written = nullptr;
+  std::size_t size = 0;
+  std::size_t at = 0;
+  bool failed = false;
+};
+
+tmsize_t ReadMemory(thandle_t handle, void* into, tmsize_t wanted) {
+  auto* file = static_cast<MemoryFile*>(handle);
+  const std::uint8_t* data = file->written ? file->written->data() : file->readData;
+  if (wanted <= 0 || file->at >= file->size) return 0;
+  const std::size_t count = std::min(static_cast<std::size_t>(wanted), file->size - file->at);
+  std::memcpy(into, data + file->at, count);
+  file->at += count;
+  return static_cast<tmsize_t>(count);
+}
+
+tmsize_t WriteMemory(thandle_t handle, void* from, tmsize_t count) {
+  auto* file = static_cast<MemoryFile*>(handle);
+  if (file->written == nullptr || count < 0) return -1;
+  try {
+    const std::size_t end = file->at + static_cast<std::size_t>(count);
+    if (end > file->written->size()) file->written->resize(end);
+    std::memcpy(file->written->data() + file->at, from, static_cast<std::size_t>(count));
+    file->at = end;
+    file->size = std::max(file->size, end);
+    return count;
+  } catch (...) {
+    file->failed = true;
+    return -1;
+  }
+}
+
+toff_t SeekMemory(thandle_t handle, toff_t offset, int whence) {
+  auto* file = static_cast<MemoryFile*>(handle);
+  std::uint64_t base = whence == SEEK_CUR ? file->at : whence == SEEK_END ? file->size : 0;
+  const std::uint64_t target = base + offset;
+  if (target > 0x7FFFFFFFu) return static_cast<toff_t>(-1);
+  file->at = static_cast<std::size_t>(target);
+  return target;
+}
+
+int CloseMemory(thandle_t) { return 0; }
+toff_t SizeMemory(thandle_t handle) { return static_cast<MemoryFile*>(handle)->size; }
+int MapMemory(thandle_t, void**, toff_t*) { return 0; }
+void UnmapMemory(thandle_t, void*, toff_t) {}
+
+struct CloseTiff {
+  void operator()(TIFF* tif) const { TIFFClose(tif); }
+};
+using Tiff = std::unique_ptr<TIFF, CloseTiff>;
+
+Tiff OpenMemory(MemoryFile& file, const char* mode) {
+  return Tiff(TIFFClientOpen("memory", mode, &file, ReadMemory, WriteMemory, SeekMemory, CloseMemory, SizeMemory,
+                             MapMemory, UnmapMemory));
+}
+
+TifError Damaged() {
+  return TifError{std::string("TIFF-Datei fehlerhaft") + (lastError[0] ? std::string(": ") + lastError : "")};
+}
+
+std::vector<Rgb> GreyRamp(int levels, bool whiteIsZero) {
+  std::vector<Rgb> ramp;
+  for (int i = 0; i < levels; ++i) {
+    const auto v = static_cast<std::uint8_t>((whiteIsZero ? levels - 1 - i : i) * 255 / (levels - 1));
+    ramp.push_back(Rgb{v, v, v});
+  }
+  return ramp;
+}
+
+// Whatever libtiff's RGBA reader understands (tiles, 16-bit samples, CMYK, YCbCr, odd row
+// orders), as 24 bits; its raster already comes bottom row first.
+std::variant<std::vector<std::uint8_t>, TifError> ReadAsRgba(TIFF* tif, std::uint32_t width, std::uint32_t height) {
+  char why[1024] = "";
+  if (!TIFFRGBAImageOK(tif, why)) return TifError{std::string("TIFF-Art wird nicht unterstützt: ") + why};
+  if (static_cast<std::uint64_t>(width) * height > kLargestTifPixels / 4) return TifError{"Bild zu groß"};
+  auto dib = NewDib(static_cast<int>(width), static_cast<int>(height), 24, {});
+  if (!dib) return TifError{"Bild zu groß"};
+  std::vector<std::uint32_t> raster(static_cast<std::size_t>(width) * height);
+  if (!TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 0)) return Damaged();
+  for (std::uint32_t y = 0; y < height; ++y) {
+    std::uint8_t* row = NewDibRowFromTop(*dib, static_cast<int>(y));
+    const std::uint32_t* from = raster.data() + static_cast<std::size_t>(y) * width;
+    for (std::uint32_t x = 0; x < width; ++x) {
+      // Transparent parts are laid on white, as a viewer shows them.
+      const std::uint32_t p = from[x], a = TIFFGetA(p);
+      row[3 * x + 0] = static_cast<std::uint8_t>(std::min<std::uint32_t>(255, TIFFGetB(p) + 255 - a));
+      row[3 * x + 1] = static_cast<std::uint8_t>(std::min<std::uint32_t>(255, TIFFGetG(p) + 255 - a));
+      row[3 * x + 2] = static_cast<std::uint8_t>(std::min<std::uint32_t>(255, TIFFGetR(p) + 255 - a));
+    }
+  }
+  return std::move(*dib);
+}
+
+}  // namespace
+
+std::variant<std::vector<std::uint8_t>, TifError> DecodeTifToDib(const std::uint8_t* data, std::size_t size) {
+  if (data == nullptr || size == 0) return TifError{"TIFF-Datei ist leer"};
+  QuietLibtiff();
+  MemoryFile file;
+  file.readData = data;
+  file.size = size;
+  const Tiff tif = OpenMemory(file, "rm");
+  if (!tif) return Damaged();
+
+  std::uint32_t width = 0, height = 0;
+  std::uint16_t bits = 1, samples = 1, photometric = PHOTOMETRIC_MINISWHITE, planar = PLANARCONFIG_CONTIG;
+  std::uint16_t orientation = ORIENTATION_TOPLEFT, sampleFormat = SAMPLEFORMAT_UINT;
+  if (!TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height) ||
+      width == 0 || height == 0 || width > 0x7FFFFFFF || height > 0x7FFFFFFF) {
+    return TifError{"TIFF-Datei fehlerhaft: Bildgröße unzulässig"};
+  }
+  if (static_cast<std::uint64_t>(width) * height > kLargestTifPixels) return TifError{"Bild zu groß"};
+  TIFFGetFieldDefaulted(tif.get(), TIFFTAG_BITSPERSAMPLE, &bits);
+  TIFFGetFieldDefaulted(tif.get(), TIFFTAG_SAMPLESPERPIXEL, &samples);
+  TIFFGetFieldDefaulted(tif.get(), TIFFTAG_PLANARCONFIG, &planar);
+  TIFFGetFieldDefaulted(tif.get(), TIFFTAG_ORIENTATION, &orientation);
+  TIFFGetFieldDefaulted(tif.get(), TIFFTAG_SAMPLEFORMAT, &sampleFormat);
+  TIFFGetField(tif.get(), TIFFTAG_PHOTOMETRIC, &photometric);
+
+  const bool plainRows = !TIFFIsTiled(tif.get()) && planar == PLANARCONFIG_CONTIG && sampleFormat == SAMPLEFORMAT_UINT &&
+                         (orientation == ORIENTATION_TOPLEFT || orientation == ORIENTATION_BOTLEFT);
+  const bool indexed = samples == 1 && (bits == 1 || bits == 2 || bits == 4 || bits == 8) &&
+                       (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE ||
+                        photometric == PHOTOMETRIC_PALETTE);
+  const bool rgb = photometric == PHOTOMETRIC_RGB && bits == 8 && samples >= 3;
+  if (!plainRows || !(indexed || rgb)) return ReadAsRgba(tif.get(), width, height);
+
+  std::vector<Rgb> palette;
+  const int dibBits = rgb ? 24 : bits == 2 ? 4 : bits;
+  if (photometric == PHOTOMETRIC_PALETTE) {
+    std::uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
+    if (!TIFFGetField(tif.get(), TIFFTAG_COLORMAP, &red, &green, &blue)) return TifError{"TIFF-Datei ohne Farbtabelle"};
+    const int entries = 1 << bits;
+    // Some writers put 8-bit values into the 16-bit table; libtiff's own reader allows it.
+    bool eightBit = true;
+    for (int i = 0; i < entries; ++i) eightBit = eightBit && red[i] < 256 && green[i] < 256 && blue[i] < 256;
+    const int shift = eightBit ? 0 : 8;
+    for (int i = 0; i < entries; ++i) {
+      palette.push_back(Rgb{static_cast<std::uint8_t>(red[i] >> shift), static_cast<std::uint8_t>(green[i] >> shift),
+                            static_cast<std::uint8_t>(blue[i] >> shift)});
+    }
+  } else if (indexed) {
+    palette = GreyRamp(1 << bits, photometric == PHOTOMETRIC_MINISWHITE);
+  }
+  auto dib = NewDib(static_cast<int>(width), static_cast<int>(height), dibBits, palette);
+  if (!dib) return TifError{"Bild zu groß"};
+
+  const tmsize_t lineBytes = TIFFScanlineSize(tif.get());
+  const std::uint64_t needed = (static_cast<std::uint64_t>(width) * bits * (rgb ? samples : 1) + 7) / 8;
+  if (lineBytes <= 0 || static_cast<std::uint64_t>(lineBytes) < needed) return Damaged();
+  std::vector<std::uint8_t> line(static_cast<std::size_t>(lineBytes));
+  for (std::uint32_t y = 0; y < height; ++y) {
+    if (TIFFReadScanline(tif.get(), line.data(), y, 0) < 0) return Damaged();
+    const int top = static_cast<int>(orientation == ORIENTATION_BOTLEFT ? height - 1 - y : y);
+    std::uint8_t* row = NewDibRowFromTop(*dib, top);
+    if (rgb) {
+      const std::uint8_t* from = line.data();
+      for (std::uint32_t x = 0; x < width; ++x, from += samples) {
+        row[3 * x] = from[2], row[3 * x + 1] = from[1], row[3 * x + 2] = from[0];
+      }
+    } else if (bits == 2) {
+      for (std::uint32_t x = 0; x < width; ++x) {
+        SetPaletteIndexAt(row, static_cast<int>(x), 4, (line[x >> 2] >> (6 - 2 * (x & 3))) & 3);
+      }
+    } else {
+      std::memcpy(row, line.data(), static_cast<std::size_t>(needed));
+    }
+  }
+  return std::move(*dib);
+}
+
+std::variant<std::vector<std::uint8_t>, TifError> EncodeDibAsTif(const std::uint8_t* dib, std::size_t size,
+                                                                const TifWriteOptions& options) {
+  auto viewed = ViewDib(dib, size);
+  if (auto* error = std::get_if<DibError>(&viewed)) return TifError{error->message};
+  const DibPicture& picture = std::get<DibPicture>(viewed);
+  QuietLibtiff();
+
+  const int bits = picture.HasPalette() ? picture.BitCount() : 8;
+  const int samples = picture.HasPalette() ? 1 : 3;
+  std::uint16_t photometric = picture.HasPalette() ? PHOTOMETRIC_PALETTE : PHOTOMETRIC_RGB;
+  if (picture.HasPalette()) {
+    const int levels = 1 << bits;
+    if (picture.Palette() == GreyRamp(levels, false)) photometric = PHOTOMETRIC_MINISBLACK;
+    if (bits == 1 && picture.Palette() == GreyRamp(levels, true)) photometric = PHOTOMETRIC_MINISWHITE;
+  }
+  int compression = options.compression;
+  if (compression != COMPRESSION_NONE && compression != COMPRESSION_LZW && compression != COMPRESSION_ADOBE_DEFLATE &&
+      compression != COMPRESSION_PACKBITS) {
+    compression = COMPRESSION_PACKBITS;
+  }
+
+  std::vector<std::uint8_t> bytes;
+  MemoryFile file;
+  file.written = &bytes;
+  {
+    const Tiff tif = OpenMemory(file, "w");
+    if (!tif) return TifError{"TIFF-Datei nicht geschrieben"};
+    const auto width = static_cast<std::uint32_t>(picture.Width());
+    const auto height = static_cast<std::uint32_t>(picture.Height());
+    TIFFSetField(tif.get(), TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(tif.get(), TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(tif.get(), TIFFTAG_BITSPERSAMPLE, bits);
+    TIFFSetField(tif.get(), TIFFTAG_SAMPLESPERPIXEL, samples);
+    TIFFSetField(tif.get(), TIFFTAG_PHOTOMETRIC, photometric);
+    TIFFSetField(tif.get(), TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif.get(), TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    TIFFSetField(tif.get(), TIFFTAG_COMPRESSION, compression);
+    const std::uint64_t lineBytes = (static_cast<std::uint64_t>(width) * bits * samples + 7) / 8;
+    const std::uint64_t stripBytes = static_cast<std::uint64_t>(std::max(options.stripKilobytes, 1)) * 1024;
+    TIFFSetField(tif.get(), TIFFTAG_ROWSPERSTRIP,
+                 static_cast<std::uint32_t>(std::clamp<std::uint64_t>(stripBytes / lineBytes, 1, height)));
+    if (photometric == PHOTOMETRIC_PALETTE) {
+      std::vector<std::uint16_t> red, green, blue;
+      for (const Rgb& c : picture.Palette()) {
+        red.push_back(static_cast<std::uint16_t>(c.r * 257));
+        green.push_back(static_cast<std::uint16_t>(c.g * 257));
+        blue.push_back(static_cast<std::uint16_t>(c.b * 257));
+      }
+      TIFFSetField(tif.get(), TIFFTAG_COLORMAP, red.data(), green.data(), blue.data());
+    }
+    std::vector<std::uint8_t> line(static_cast<std::size_t>(std::max<std::uint64_t>(lineBytes, width * 3u)));
+    for (std::uint32_t y = 0; y < height; ++y) {
+      if (samples == 3) {
+        picture.RowToRgb(static_cast<int>(y), line.data());
+      } else {
+        std::memcpy(line.data(), picture.RowFromTop(static_cast<int>(y)), static_cast<std::size_t>(lineBytes));
+      }
+      if (TIFFWriteScanline(tif.get(), line.data(), y, 0) < 0) return TifError{"TIFF-Datei nicht geschrieben"};
+    }
+    if (!TIFFWriteDirectory(tif.get())) return TifError{"TIFF-Datei nicht geschrieben"};
+  }
+  if (file.failed) return TifError{"zu wenig Speicher für die TIFF-Datei"};
+  bytes.resize(file.size);
+  return bytes;
+}
+
+}  // namespace kamolt

@@ -1,0 +1,90 @@
+#include "modules/gif/gif_codec.h"
+
+#include <gtest/gtest.h>
+
+#include "picture_test_helpers.h"
+
+namespace kamolt {
+namespace {
+
+using testing::AsRgb;
+using testing::Ok;
+
+std::vector<std::uint8_t> Encode(const std::vector<std::uint8_t>& dib, GifWriteOptions options = {}) {
+  return Ok(EncodeDibAsGif(dib.data(), dib.size(), options));
+}
+std::vector<std::uint8_t> Decode(const std::vector<std::uint8_t>& gif) { return Ok(DecodeGifToDib(gif.data(), gif.size())); }
+
+TEST(GifCodec, PalettePicturesComeBackExactlyInTheirDepth) {
+  struct Case {
+    int bits, colours;
+  };
+  for (const Case c : {Case{1, 2}, Case{4, 16}, Case{4, 5}, Case{8, 256}, Case{8, 40}}) {
+    for (const int width : {1, 7, 9, 33}) {
+      const auto dib = testing::PatternDib(width, 13, c.bits, testing::SomePalette(c.colours));
+      const auto back = Decode(Encode(dib));
+      EXPECT_EQ(testing::BitCountOf(back), c.bits) << c.bits << " " << width;
+      EXPECT_EQ(AsRgb(back).rgb, AsRgb(dib).rgb) << c.bits << " " << width;
+    }
+  }
+}
+
+TEST(GifCodec, FewColoursOfDeepPicturesStayExact) {
+  const auto dib = testing::PatternDib(30, 20, 24, {}, true);
+  const auto back = Decode(Encode(dib));
+  EXPECT_EQ(AsRgb(back).rgb, AsRgb(dib).rgb);
+}
+
+TEST(GifCodec, ManyColoursAreQuantisedTo256) {
+  const auto dib = testing::PatternDib(80, 80, 24);
+  const auto back = Decode(Encode(dib));
+  EXPECT_EQ(testing::BitCountOf(back), 8);
+  EXPECT_LE(testing::LargestDifference(AsRgb(dib), AsRgb(back)), 64);
+  EXPECT_LT(testing::MeanDifference(AsRgb(dib), AsRgb(back)), 10.0);
+}
+
+TEST(GifCodec, InterlacedTopDownAndVersionsReadTheSame) {
+  const auto dib = testing::PatternDib(21, 19, 8, testing::SomePalette(100));
+  GifWriteOptions interlaced;
+  interlaced.interlaced = true;
+  interlaced.gif89 = true;
+  const auto file = Encode(dib, interlaced);
+  EXPECT_EQ(std::string(file.begin(), file.begin() + 6), "GIF89a");
+  EXPECT_EQ(AsRgb(Decode(file)).rgb, AsRgb(dib).rgb);
+  const auto plain = Encode(testing::TopDown(dib));
+  EXPECT_EQ(std::string(plain.begin(), plain.begin() + 6), "GIF87a");
+  EXPECT_EQ(AsRgb(Decode(plain)).rgb, AsRgb(dib).rgb);
+}
+
+TEST(GifCodec, DamagedFilesAreRefused) {
+  const auto gif = Encode(testing::PatternDib(40, 40, 8, testing::SomePalette(256)));
+  EXPECT_TRUE(std::holds_alternative<GifError>(DecodeGifToDib(nullptr, 0)));
+  const std::vector<std::uint8_t> garbage(100, 0x47);
+  EXPECT_TRUE(std::holds_alternative<GifError>(DecodeGifToDib(garbage.data(), garbage.size())));
+  for (const std::size_t cut : {std::size_t{5}, std::size_t{13}, std::size_t{800}, gif.size() / 2, gif.size() - 3}) {
+    EXPECT_TRUE(std::holds_alternative<GifError>(DecodeGifToDib(gif.data(), cut))) << cut;
+  }
+}
+
+TEST(GifCodec, AbsurdDimensionsAreRefused) {
+  auto gif = Encode(testing::PatternDib(4, 4, 8, testing::SomePalette(256)));
+  // The logical screen: 65535 x 65535.
+  gif[6] = gif[7] = gif[8] = gif[9] = 0xFF;
+  const auto result = DecodeGifToDib(gif.data(), gif.size());
+  ASSERT_TRUE(std::holds_alternative<GifError>(result));
+}
+
+TEST(GifCodec, AFileWithoutPictureIsRefused) {
+  const std::vector<std::uint8_t> empty = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x3B};
+  EXPECT_TRUE(std::holds_alternative<GifError>(DecodeGifToDib(empty.data(), empty.size())));
+}
+
+TEST(GifCodec, AbsurdDibsAreRefused) {
+  auto dib = testing::PatternDib(8, 8, 4, testing::SomePalette(16));
+  EXPECT_TRUE(std::holds_alternative<GifError>(EncodeDibAsGif(dib.data(), dib.size() - 1, {})));
+  dib[32] = 0x01, dib[33] = 0x01;  // 257 colours
+  EXPECT_TRUE(std::holds_alternative<GifError>(EncodeDibAsGif(dib.data(), dib.size(), {})));
+}
+
+}  // namespace
+}  // namespace kamolt

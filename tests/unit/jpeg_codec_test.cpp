@@ -1,0 +1,145 @@
+#include "base/jpeg_codec.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "picture_test_helpers.h"
+
+namespace kamolt {
+namespace {
+
+using testing::AsRgb;
+using testing::Ok;
+
+std::vector<std::uint8_t> Encode(const std::vector<std::uint8_t>& dib, int quality = 90, bool progressive = false) {
+  JpegWriteOptions options;
+  options.quality = quality;
+  options.progressive = progressive;
+  return Ok(EncodeDibAsJpeg(dib.data(), dib.size(), options));
+}
+
+std::vector<std::uint8_t> Decode(const std::vector<std::uint8_t>& jpeg, bool greyAsColour = false) {
+  JpegReadOptions options;
+  options.greyAsColour = greyAsColour;
+  return Ok(DecodeJpegToDib(jpeg.data(), jpeg.size(), options));
+}
+
+bool HasMarker(const std::vector<std::uint8_t>& jpeg, std::uint8_t marker) {
+  for (std::size_t i = 0; i + 1 < jpeg.size(); ++i) {
+    if (jpeg[i] == 0xFF && jpeg[i + 1] == marker) return true;
+  }
+  return false;
+}
+
+TEST(JpegCodec, ColourPicturesComeBackWithinJpegError) {
+  for (const int width : {1, 3, 17, 64}) {
+    const auto dib = testing::PatternDib(width, 21, 24);
+    const auto back = Decode(Encode(dib));
+    EXPECT_EQ(testing::BitCountOf(back), 24);
+    EXPECT_LE(testing::LargestDifference(AsRgb(dib), AsRgb(back)), 24) << width;
+    EXPECT_LT(testing::MeanDifference(AsRgb(dib), AsRgb(back)), 2.5) << width;
+  }
+}
+
+TEST(JpegCodec, EveryDepthIsWrittenAsTheColoursItShows) {
+  for (const int bits : {1, 4, 8}) {
+    // Wide bands, so that the colours survive chroma subsampling.
+    auto dib = *NewDib(48, 32, bits, testing::SomePalette(2));
+    for (int y = 0; y < 32; ++y) {
+      for (int x = 0; x < 48; ++x) SetPaletteIndexAt(NewDibRowFromTop(dib, y), x, bits, x >= 24);
+    }
+    const auto back = Decode(Encode(dib, 95));
+    EXPECT_EQ(testing::BitCountOf(back), 24);
+    EXPECT_LT(testing::MeanDifference(AsRgb(dib), AsRgb(back)), 4.0) << bits;
+  }
+}
+
+TEST(JpegCodec, TopDownAndBottomUpDibsGiveTheSameFile) {
+  const auto dib = testing::PatternDib(33, 19, 24);
+  EXPECT_EQ(Encode(dib), Encode(testing::TopDown(dib)));
+  const auto palette = testing::PatternDib(33, 19, 8, testing::SomePalette(200));
+  EXPECT_EQ(Encode(palette), Encode(testing::TopDown(palette)));
+}
+
+TEST(JpegCodec, GreyPalettesBecomeGreyscaleFiles) {
+  const auto dib = testing::PatternDib(40, 24, 8, testing::GreyPalette(256));
+  const auto jpeg = Encode(dib);
+  const auto grey = Decode(jpeg);
+  EXPECT_EQ(testing::BitCountOf(grey), 8);
+  EXPECT_LT(testing::MeanDifference(AsRgb(dib), AsRgb(grey)), 4.0);
+  const auto colour = Decode(jpeg, true);
+  EXPECT_EQ(testing::BitCountOf(colour), 24);
+  EXPECT_EQ(AsRgb(colour).rgb, AsRgb(grey).rgb);
+}
+
+TEST(JpegCodec, BaselineUnlessProgressiveIsAsked) {
+  const auto dib = testing::PatternDib(16, 16, 24);
+  EXPECT_TRUE(HasMarker(Encode(dib), 0xC0));
+  EXPECT_FALSE(HasMarker(Encode(dib), 0xC2));
+  const auto progressive = Encode(dib, 85, true);
+  EXPECT_TRUE(HasMarker(progressive, 0xC2));
+  EXPECT_LE(testing::LargestDifference(AsRgb(dib), AsRgb(Decode(progressive))), 30);
+}
+
+TEST(JpegCodec, QualityOutsideTheRangeIsClamped) {
+  const auto dib = testing::PatternDib(16, 16, 24);
+  EXPECT_EQ(Encode(dib, 0), Encode(dib, 1));
+  EXPECT_EQ(Encode(dib, 1000), Encode(dib, 100));
+}
+
+TEST(JpegCodec, DecodedRowsHaveClearPadding) {
+  const auto back = Decode(Encode(testing::PatternDib(5, 7, 24)));
+  auto viewed = ViewDib(back.data(), back.size());
+  const DibLayout layout = std::get<DibPicture>(viewed).Layout();
+  for (int y = 0; y < layout.height; ++y) {
+    const std::uint8_t* row = back.data() + layout.pixelOffset + static_cast<std::size_t>(y) * layout.rowBytes;
+    EXPECT_EQ(row[15], 0);
+  }
+}
+
+TEST(JpegCodec, DamagedFilesAreRefused) {
+  const auto jpeg = Encode(testing::PatternDib(64, 64, 24));
+  EXPECT_TRUE(std::holds_alternative<JpegError>(DecodeJpegToDib(nullptr, 0)));
+  const std::vector<std::uint8_t> garbage(300, 0x5A);
+  EXPECT_TRUE(std::holds_alternative<JpegError>(DecodeJpegToDib(garbage.data(), garbage.size())));
+  for (const std::size_t cut : {std::size_t{2}, std::size_t{100}, jpeg.size() / 2, jpeg.size() - 40}) {
+    const auto result = DecodeJpegToDib(jpeg.data(), cut);
+    ASSERT_TRUE(std::holds_alternative<JpegError>(result)) << cut;
+    EXPECT_FALSE(std::get<JpegError>(result).message.empty());
+  }
+  // Only the end marker missing: every pixel is there.
+  EXPECT_TRUE(std::holds_alternative<std::vector<std::uint8_t>>(DecodeJpegToDib(jpeg.data(), jpeg.size() - 2)));
+}
+
+TEST(JpegCodec, AbsurdDimensionsAreRefusedBeforeAnyAllocation) {
+  auto jpeg = Encode(testing::PatternDib(8, 8, 24));
+  static constexpr std::uint8_t kFrame[] = {0xFF, 0xC0};
+  const auto sof = std::search(jpeg.begin(), jpeg.end(), std::begin(kFrame), std::end(kFrame));
+  ASSERT_NE(sof, jpeg.end());
+  // Height and width at offsets 5 and 7 of the frame header: 65000 x 65000.
+  sof[5] = 0xFD, sof[6] = 0xE8, sof[7] = 0xFD, sof[8] = 0xE8;
+  bool asked = false;
+  const DibAllocator allocate = [&](std::size_t) -> std::uint8_t* {
+    asked = true;
+    return nullptr;
+  };
+  EXPECT_TRUE(std::holds_alternative<JpegError>(DecodeJpegInto(jpeg.data(), jpeg.size(), allocate, {})));
+  EXPECT_FALSE(asked);
+}
+
+TEST(JpegCodec, NoMemoryIsAnErrorNotACrash) {
+  const auto jpeg = Encode(testing::PatternDib(8, 8, 24));
+  const DibAllocator none = [](std::size_t) -> std::uint8_t* { return nullptr; };
+  EXPECT_TRUE(std::holds_alternative<JpegError>(DecodeJpegInto(jpeg.data(), jpeg.size(), none, {})));
+}
+
+TEST(JpegCodec, AbsurdDibsAreRefused) {
+  auto dib = testing::PatternDib(8, 8, 24);
+  EXPECT_TRUE(std::holds_alternative<JpegError>(EncodeDibAsJpeg(dib.data(), dib.size() - 1, 90)));
+  dib[4] = 0xFF, dib[5] = 0xFF, dib[6] = 0xFF, dib[7] = 0x7F;
+  EXPECT_TRUE(std::holds_alternative<JpegError>(EncodeDibAsJpeg(dib.data(), dib.size(), 90)));
+}
+
+}  // namespace
+}  // namespace kamolt
