@@ -129,8 +129,11 @@ void Viewer::OnBildLaden() {
 }
 
 void Viewer::Step(FolderStep step) {
-  fileIndex_ = StepThroughFolder(step, fileIndex_, folderList_.Count(),
-                                 [&](int index) { return ShowPictureFile(folderList_.Entry(index)); });
+  // The position follows every try, so a picture that fails to decode still counts as reached.
+  fileIndex_ = StepThroughFolder(step, fileIndex_, folderList_.Count(), [&](int index) {
+    fileIndex_ = index;
+    return ShowPictureFile(folderList_.Entry(index));
+  });
 }
 
 }  // namespace kamolt

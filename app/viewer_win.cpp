@@ -4,6 +4,9 @@
 
 #include "app/viewer_menu.h"
 #include "base/settings_keys.h"
+#include "clip/clip_dialog_win.h"
+#include "media/sound_recorder_win.h"
+#include "scan/scan_dialog_win.h"
 #include "win/message_box_win.h"
 
 namespace kamolt {
@@ -15,6 +18,8 @@ constexpr int kDesignLeft = 189;
 constexpr int kDesignTop = 129;
 constexpr int kDesignImageWidth = 353;
 constexpr int kDesignImageHeight = 281;
+// Posted when the viewer has become visible, so that a dialog opens over a viewer that is there.
+constexpr UINT kShownMessage = WM_APP + 1;
 constexpr DWORD kViewerStyle = WS_OVERLAPPEDWINDOW | WS_HSCROLL | WS_VSCROLL | WS_CLIPCHILDREN;
 
 struct MenuItem {
@@ -139,6 +144,10 @@ LRESULT Viewer::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (wParam != SIZE_MINIMIZED) OnResize();
       return 0;
     case WM_TIMER: OnDrawTimer(); return 0;
+    case WM_SHOWWINDOW:
+      if (wParam) PostMessageA(window_, kShownMessage, 0, 0);
+      return DefWindowProcA(window_, message, wParam, lParam);
+    case kShownMessage: OnShow(); return 0;
     case WM_VSCROLL:
     case WM_HSCROLL: {
       const int bar = message == WM_VSCROLL ? SB_VERT : SB_HORZ;
@@ -168,6 +177,15 @@ LRESULT Viewer::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   }
 }
 
+void Viewer::OnShow() {
+  switch (startup_.startMode) {
+    case 'A': OpenSoundRecorder(window_); break;
+    case 'C': OpenClipDialog(window_); break;
+    case 'S': OpenScanDialog(window_); break;
+    default: break;
+  }
+}
+
 void Viewer::OnKeyPress(char typed) {
   if (IsViewKey(typed)) {
     ApplyViewKey(typed);
@@ -193,6 +211,8 @@ void Viewer::OnMenuCommand(int id) {
     case viewer_menu::kOpenPic: Run(ViewerCommand::OpenPicture); break;
     case viewer_menu::kPrintPic: Run(ViewerCommand::Print); break;
     case viewer_menu::kSaveBmp: SaveBMPClick(); break;
+    case viewer_menu::kMenuScan: OpenScanDialog(window_); break;
+    case viewer_menu::kMenuClipb: OpenClipDialog(window_); break;
     default: break;
   }
 }

@@ -40,6 +40,7 @@ class Viewer {
 
   void OnCreate(const std::string& commandLine);
   void OnClose();
+  void OnShow();
   void OnKeyPress(char typed);
   void OnKeyDown(int virtualKey, bool ctrl);
   void OnMenuCommand(int id);

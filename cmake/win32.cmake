@@ -7,7 +7,9 @@ add_compile_options(-fexec-charset=CP1252 -finput-charset=UTF-8)
 # The libraries of the top level were made before the line above and need it too: their
 # messages reach the screen.
 foreach(_target kamolt_core kamolt_png kamolt_jpeg)
-  target_compile_options(${_target} PRIVATE -fexec-charset=CP1252 -finput-charset=UTF-8)
+  if(TARGET ${_target})
+    target_compile_options(${_target} PRIVATE -fexec-charset=CP1252 -finput-charset=UTF-8)
+  endif()
 endforeach()
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501)
 add_link_options(-static -static-libgcc -static-libstdc++)

@@ -25,6 +25,10 @@ PendingFile::~PendingFile() {
 
 bool PendingFile::Commit() {
   if (!Ready()) return false;
+  // A read-only file is not the writer's to replace, even where the platform would let a
+  // move go over it.
+  const DWORD attributes = GetFileAttributesA(target_.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
   committed_ = MoveFileExA(temp_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
   return committed_;
 }

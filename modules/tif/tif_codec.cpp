@@ -171,11 +171,10 @@ std::variant<std::vector<std::uint8_t>, TifError> DecodeTifToDib(const std::uint
     // Some writers put 8-bit values into the 16-bit table; libtiff's own reader allows it.
     bool eightBit = true;
     for (int i = 0; i < entries; ++i) eightBit = eightBit && red[i] < 256 && green[i] < 256 && blue[i] < 256;
-    const int shift = eightBit ? 0 : 8;
-    for (int i = 0; i < entries; ++i) {
-      palette.push_back(Rgb{static_cast<std::uint8_t>(red[i] >> shift), static_cast<std::uint8_t>(green[i] >> shift),
-                            static_cast<std::uint8_t>(blue[i] >> shift)});
-    }
+    const auto level = [eightBit](std::uint16_t v) {
+      return static_cast<std::uint8_t>(eightBit ? v : (v * 255u + 32767u) / 65535u);
+    };
+    for (int i = 0; i < entries; ++i) palette.push_back(Rgb{level(red[i]), level(green[i]), level(blue[i])});
   } else if (indexed) {
     palette = GreyRamp(1 << bits, photometric == PHOTOMETRIC_MINISWHITE);
   }

@@ -65,6 +65,10 @@ int main(int argc, char** argv) {
   // dismiss a system error box.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
   testing::InitGoogleTest(&argc, argv);
+  // The first program of a fresh Wine session starts the virtual desktop; until it is up
+  // the screen has no size and windows no place.
+  e2e::WaitUntil([] { return GetSystemMetrics(SM_CXSCREEN) > 0 && GetDesktopWindow() != nullptr; },
+                 std::chrono::seconds(30));
   testing::UnitTest::GetInstance()->listeners().Append(new ScreenshotOnFailure);
   return RUN_ALL_TESTS();
 }

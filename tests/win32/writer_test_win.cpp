@@ -147,18 +147,20 @@ class SaveDialogAnswer {
 
  private:
   void Run() {
-    while (!stop_ && !answered_) {
+    while (!stop_) {
       for (HWND window : e2e::TopLevelWindows(GetCurrentProcessId())) {
         if (!IsSaveDialog(window)) continue;
         if (HWND types = e2e::FindChild(window, 0x470)) filter_ = e2e::WindowText(types);  // cmb1
         if (!name_.empty()) {
+          // The name box is a plain edit or a combo box with an edit inside, by dialog style.
           HWND edit = e2e::FindChild(window, kFileNameEdit);
-          if (HWND combo = e2e::FindChild(window, kFileNameCombo)) edit = FindWindowExA(combo, nullptr, "Edit", nullptr);
+          if (HWND combo = e2e::FindChild(window, kFileNameCombo)) edit = e2e::FindChildByClass(combo, "Edit");
           if (edit == nullptr) continue;
           SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name_.c_str()));
         }
+        answered_ = true;
         PostMessageA(window, WM_COMMAND, MAKEWPARAM(name_.empty() ? IDCANCEL : IDOK, BN_CLICKED), 0);
-        answered_ = e2e::WaitUntil([window] { return !IsWindow(window); }, std::chrono::seconds(10));
+        e2e::WaitUntil([window] { return !IsWindow(window); }, std::chrono::seconds(10));
       }
       Sleep(20);
     }

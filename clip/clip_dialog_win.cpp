@@ -1,0 +1,7 @@
+#include "clip/clip_dialog_win.h"
+
+namespace kamolt {
+
+void OpenClipDialog(HWND) {}
+
+}  // namespace kamolt

@@ -1,0 +1,36 @@
+// CONV_PCD.DLL: the Base picture of Photo CD files for the reader.
+//
+// The writer never asks this module to write (the "PCD" format writes JPEG), and Photo CD
+// is not a format we produce: ConvertDIBtoPCD is there so that the module offers the same
+// entries as the others, and refuses every request with 0 without touching the target.
+// SetReadOption (ordinal 14) is accepted and ignored: only JPEG files have a reading option.
+#include <windows.h>
+
+#include "modules/common/module_support_win.h"
+#include "modules/pcd/pcd_codec.h"
+
+namespace {
+
+using namespace kamolt;
+
+HGLOBAL ReadPcd(const char* fileName) {
+  const auto file = module::ReadInput(fileName);
+  if (!file) return module::NoDib();
+  const auto decoded = pcd::DecodePcd(reinterpret_cast<const std::uint8_t*>(file->data()), file->size());
+  const auto* dib = std::get_if<std::vector<std::uint8_t>>(&decoded);
+  return dib ? module::ToGlobal(*dib) : module::NoDib();
+}
+
+}  // namespace
+
+extern "C" {
+
+HGLOBAL WINAPI ConvertPCDtoDIB(const char* fileName) {
+  return module::Guarded(module::NoDib(), [&] { return ReadPcd(fileName); });
+}
+
+INT32 WINAPI ConvertDIBtoPCD(const char* /*target*/, HGLOBAL /*dib*/, const void* /*optionBlock*/) { return 0; }
+
+void WINAPI SetReadOption(INT32 /*option*/) {}
+
+}  // extern "C"
