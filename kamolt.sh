@@ -11,7 +11,7 @@ ROOT=$PWD
 DEBIAN_PACKAGES=(
   cmake ninja-build g++ pkg-config dpkg-dev
   gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix binutils-mingw-w64-i686 nasm
-  wine wine32:i386 fonts-wine xvfb xauth x11-utils imagemagick
+  wine wine32:i386 fonts-wine xvfb xauth x11-utils imagemagick ghostscript
   cups cups-client cups-bsd printer-driver-cups-pdf libcups2:i386 poppler-utils
   libgtest-dev libgmock-dev googletest libpng-dev libjpeg62-turbo-dev libgif-dev libtiff-dev zlib1g-dev
 )
@@ -121,6 +121,11 @@ run_tests() {
   KAMOLT_DIST=$(wine_bench_winpath "$ROOT/dist") KAMOLT_TOOLS=$(wine_bench_winpath "$ROOT/build/win32/tools") \
     KAMOLT_SCREENSHOTS=$(wine_bench_winpath "$shots") \
     wine_bench_run build/win32/e2e/kamolt_e2e.exe || status=$?
+  # The converter modules' round trips against ImageMagick, on the same bench.
+  build/native/roundtrip/kamolt_roundtrip || status=$?
+  # The writer's in-process tests, with their stand-in modules and converter.
+  KAMOLT_DIST=$(wine_bench_winpath "$ROOT/dist") \
+    wine_bench_run build/win32/tests-win32/kamolt_win32_tests.exe || status=$?
   local bmp
   for bmp in "$shots"/*.bmp; do
     [ -e "$bmp" ] || continue

@@ -264,10 +264,10 @@ std::vector<Rgb> PreviewPalette(TIFF* t, int photometric, int bits) {
     // Some writers store 8-bit values in the 16-bit table.
     bool eightBit = true;
     for (std::size_t i = 0; i < count; ++i) eightBit = eightBit && r[i] < 256 && g[i] < 256 && b[i] < 256;
-    const int shift = eightBit ? 0 : 8;
-    for (std::size_t i = 0; i < count; ++i) {
-      palette[i] = {std::uint8_t(r[i] >> shift), std::uint8_t(g[i] >> shift), std::uint8_t(b[i] >> shift)};
-    }
+    const auto eight = [eightBit](std::uint16_t v) {
+      return static_cast<std::uint8_t>(eightBit ? v : v / 257u);
+    };
+    for (std::size_t i = 0; i < count; ++i) palette[i] = {eight(r[i]), eight(g[i]), eight(b[i])};
     return palette;
   }
   for (std::size_t i = 0; i < count; ++i) {

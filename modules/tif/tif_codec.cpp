@@ -78,7 +78,16 @@ toff_t SeekMemory(thandle_t handle, toff_t offset, int whence) {
 
 int CloseMemory(thandle_t) { return 0; }
 toff_t SizeMemory(thandle_t handle) { return static_cast<MemoryFile*>(handle)->size; }
-int MapMemory(thandle_t, void**, toff_t*) { return 0; }
+// A file read from memory is handed to libtiff as mapped: besides saving copies, libtiff
+// 4.5 refuses uncompressed tiles read through a copy buffer (it compares the rounded-up
+// buffer size with the tile size).
+int MapMemory(thandle_t handle, void** base, toff_t* size) {
+  auto* file = static_cast<MemoryFile*>(handle);
+  if (file->readData == nullptr) return 0;
+  *base = const_cast<std::uint8_t*>(file->readData);
+  *size = file->size;
+  return 1;
+}
 void UnmapMemory(thandle_t, void*, toff_t) {}
 
 struct CloseTiff {
@@ -136,7 +145,7 @@ std::variant<std::vector<std::uint8_t>, TifError> DecodeTifToDib(const std::uint
   MemoryFile file;
   file.readData = data;
   file.size = size;
-  const Tiff tif = OpenMemory(file, "rm");
+  const Tiff tif = OpenMemory(file, "r");
   if (!tif) return Damaged();
 
   std::uint32_t width = 0, height = 0;
@@ -172,7 +181,7 @@ std::variant<std::vector<std::uint8_t>, TifError> DecodeTifToDib(const std::uint
     bool eightBit = true;
     for (int i = 0; i < entries; ++i) eightBit = eightBit && red[i] < 256 && green[i] < 256 && blue[i] < 256;
     const auto level = [eightBit](std::uint16_t v) {
-      return static_cast<std::uint8_t>(eightBit ? v : (v * 255u + 32767u) / 65535u);
+      return static_cast<std::uint8_t>(eightBit ? v : v * 255u / 65535u);  // as libtiff scales them
     };
     for (int i = 0; i < entries; ++i) palette.push_back(Rgb{level(red[i]), level(green[i]), level(blue[i])});
   } else if (indexed) {

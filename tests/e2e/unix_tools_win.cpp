@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <optional>
 #include <sstream>
 #include <stdexcept>
@@ -33,15 +34,18 @@ std::string WindowsPathOfUnix(const std::string& unixPath) {
 }
 
 void RunUnix(const std::string& commandLine) {
-  std::string line = commandLine;
-  const auto programEnd = line.find(' ');
-  line = WindowsPathOfUnix(line.substr(0, programEnd)) + (programEnd == std::string::npos ? "" : line.substr(programEnd));
+  const char* tools = std::getenv("KAMOLT_TOOLS");
+  if (!tools) throw std::runtime_error("KAMOLT_TOOLS names no folder with run_linux.exe");
+  const auto programEnd = commandLine.find(' ');
+  std::string line = "\"" + std::string(tools) + "\\run_linux.exe\" " + WindowsPathOfUnix(commandLine.substr(0, programEnd)) +
+                     (programEnd == std::string::npos ? "" : commandLine.substr(programEnd));
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
   if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
     throw std::runtime_error("cannot start " + commandLine);
   }
+  WaitForSingleObject(process.hProcess, 10000);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
 }

@@ -18,8 +18,9 @@ struct RgbImage {
 std::string UnixPath(const std::string& windowsPath);
 // The Windows path of a Linux path (Wine's Z: drive).
 std::string WindowsPathOfUnix(const std::string& unixPath);
-// Starts a Linux program (absolute path first). Wine neither passes its exit code on nor
-// reliably reports its end, so callers wait for the files it writes to be complete.
+// Starts a Linux program (absolute path first) through run_linux.exe from KAMOLT_TOOLS. Wine
+// neither passes its exit code on nor reliably reports its end, so callers wait for the files
+// it writes to be complete.
 void RunUnix(const std::string& commandLine);
 // The PPM file a Linux tool is writing, once it is all there.
 RgbImage WaitForPpm(const std::string& windowsPath);

@@ -2,6 +2,8 @@
 // (usable client area 1016 x 741).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "test_pictures_win.h"
 #include "viewer_fixture_win.h"
 
@@ -33,20 +35,32 @@ class ViewerViewTest : public ViewerTest {
     PostMessageA(viewerWindow_, WM_CLOSE, 0, 0);
     ASSERT_TRUE(app_->WaitExit());
   }
-  // A click with the real mouse on item index of an open popup menu of eleven items.
+  // A click with the real mouse on item index of an open popup menu of eleven items: the
+  // pointer moves there first, so the menu has marked the item before the button goes down.
   static void ClickMenuItem(HWND menu, int index) {
     const RECT frame = WindowRect(menu);
-    RECT inside = frame;
-    SendMessageTimeoutA(menu, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, nullptr);
     const int border = GetSystemMetrics(SM_CYEDGE) + 1;
-    const int itemHeight = (inside.bottom - inside.top - 2 * border) / 11;
+    const int itemHeight = (frame.bottom - frame.top - 2 * border) / 11;
     const POINT at{(frame.left + frame.right) / 2, frame.top + border + itemHeight * index + itemHeight / 2};
-    SetCursorPos(at.x, at.y);
-    INPUT clicks[2]{};
-    clicks[0].type = clicks[1].type = INPUT_MOUSE;
-    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInput(2, clicks, sizeof(INPUT));
+    const auto send = [&](DWORD flags) {
+      INPUT input{};
+      input.type = INPUT_MOUSE;
+      input.mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+      input.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+      input.mi.dwFlags = flags | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_MOVE;
+      SendInput(1, &input, sizeof input);
+      SendMessageTimeoutA(menu, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, nullptr);
+    };
+    send(0);
+    WaitUntil(
+        [&] {
+          POINT cursor;
+          GetCursorPos(&cursor);
+          return std::abs(cursor.x - at.x) <= 1 && std::abs(cursor.y - at.y) <= 1;
+        },
+        std::chrono::seconds(2));
+    send(MOUSEEVENTF_LEFTDOWN);
+    send(MOUSEEVENTF_LEFTUP);
     WaitUntil([&] { return !IsWindowVisible(menu); });
   }
 

@@ -265,7 +265,7 @@ TEST(TifModule, WeWriteEveryDepth) {
 }
 
 TEST(TifModule, WeReadWhatTheyWrite) {
-  TheyWrite(kTif, "bilevel", "-type bilevel", {0, 0, 1});
+  TheyWrite(kTif, "bilevel", "-threshold 50% -type bilevel -depth 1", {0, 0, 1});
   TheyWrite(kTif, "grey", "-type grayscale -depth 8", {0, 0, 8});
   TheyWrite(kTif, "palette16", "-colors 16 -type palette", {0, 0, 4});
   TheyWrite(kTif, "palette256", "-colors 256 -type palette", {0, 0, 8});
@@ -277,6 +277,153 @@ TEST(TifModule, WeReadWhatTheyWrite) {
   TheyWrite(kTif, "bottomup", "-type truecolor -orient bottom-left", {0, 0, 24});
   TheyWrite(kTif, "sixteen", "-depth 16", {1, 0.6, 24});
   Refuses(kTif, "-type truecolor -compress none", 20000);
+}
+
+const Format kPcx{"CONV_PCX.DLL", "pcx", "000205000000000001000000", true};  // block: PcxBlock(bit count)
+std::string PcxBlock(int bits) {
+  char hex[32];
+  std::snprintf(hex, sizeof hex, "00020500%02x00000001000000", bits);
+  return hex;
+}
+const Format kEps{"CONV_EPS.DLL", "eps", "00020000010000000100000004000000010000000100000001000000", true};
+const Format kPcd{"CONV_PCD.DLL", "pcd", "", false};
+
+TEST(PcxModule, WeWriteEveryDepth) {
+  // Two-tone pictures in black and white: ImageMagick ignores a two-tone file's colours.
+  for (const bool topDown : {false, true}) WeWrite(kPcx, PcxBlock(1), 1, topDown, kExact, true);
+  for (const int bits : {4, 8, 24}) {
+    for (const bool topDown : {false, true}) WeWrite(kPcx, PcxBlock(bits), bits, topDown, kExact);
+  }
+  WeWrite(kPcx, PcxBlock(8), 8, false, kExact, true);
+}
+
+TEST(PcxModule, WeReadWhatTheyWrite) {
+  TheyWrite(kPcx, "16", "-colors 16 -type palette", {0, 0, 8});
+  TheyWrite(kPcx, "256", "-colors 256 -type palette", {0, 0, 8});
+  TheyWrite(kPcx, "grey", "-type grayscale", {0, 0, 0});
+  TheyWrite(kPcx, "rgb", "-type truecolor", {0, 0, 24});
+  Refuses(kPcx, "-type truecolor", 4000);
+}
+
+// ImageMagick's own policy file blocks its PostScript coders; these tests give it one of
+// their own in a home folder of theirs (its configure path cannot lift the system's ban).
+std::string MagickWithPostScript() {
+  const fs::path home = Work() / "magick-home";
+  const fs::path policy = home / ".config" / "ImageMagick" / "policy.xml";
+  if (!fs::exists(policy)) {
+    fs::create_directories(policy.parent_path());
+    std::ofstream(policy) << "<policymap>\n  <policy domain=\"coder\" rights=\"read|write\" "
+                             "pattern=\"{PS,PS2,PS3,EPS,EPSF,EPSI,EPT,EPT2,EPT3}\" />\n</policymap>\n";
+  }
+  return "HOME=" + Quote(home.string()) + " /usr/bin/convert";
+}
+
+// The TIFF preview of a binary EPS file, as a file of its own; empty path when there is none.
+fs::path Preview(const fs::path& eps) {
+  std::ifstream in(eps, std::ios::binary);
+  const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const auto get32 = [&](std::size_t at) {
+    return static_cast<std::uint32_t>(file[at] | file[at + 1] << 8 | file[at + 2] << 16 | file[at + 3] << 24);
+  };
+  if (file.size() < 30 || get32(0) != 0xC6D3D0C5u) return {};
+  const std::uint32_t offset = get32(20), length = get32(24);
+  if (length == 0 || offset + static_cast<std::uint64_t>(length) > file.size()) return {};
+  const fs::path tiff = eps.string() + ".preview.tif";
+  std::ofstream(tiff, std::ios::binary).write(reinterpret_cast<const char*>(file.data() + offset), length);
+  return tiff;
+}
+
+// Both halves of what we write: ImageMagick reads the preview, Ghostscript draws the
+// PostScript at one pixel a point; each must show the bitmap we started from.
+void WeWriteEps(int bits, bool topDown, bool grey) {
+  const std::string name = "eps_w" + std::to_string(bits) + (topDown ? "td" : "bu") + (grey ? "g" : "");
+  const fs::path bmp = WriteBmp(name + ".bmp", bits, topDown, grey, false, false);
+  const fs::path out = Work() / (name + ".eps");
+  fs::remove(out);
+  ASSERT_EQ(Module("write", kEps, bmp, out, kEps.block), 0) << name;
+  const Image reference = Magick(bmp);
+  const fs::path preview = Preview(out);
+  ASSERT_FALSE(preview.empty()) << name;
+  const Difference tiff = Compare(reference, Magick(preview));
+  EXPECT_EQ(tiff.largest, 0) << name << " preview";
+  const fs::path drawn = Work() / (name + ".gs.png");
+  ASSERT_EQ(Run("gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -r72 -dEPSCrop -sOutputFile=" +
+                Quote(drawn.string()) + " " + Quote(out.string())),
+            0)
+      << name;
+  const Difference ps = Compare(reference, Magick(drawn));
+  EXPECT_LE(ps.largest, 1) << name << " PostScript";
+  EXPECT_LE(ps.mean, 0.05) << name << " PostScript";
+}
+
+TEST(EpsModule, WeWriteEveryDepth) {
+  for (const bool topDown : {false, true}) {
+    WeWriteEps(1, topDown, true);
+    WeWriteEps(8, topDown, true);
+    WeWriteEps(24, topDown, false);
+  }
+  WeWriteEps(1, false, false);  // two colours that are not black and white
+  WeWriteEps(4, false, false);
+  WeWriteEps(8, false, false);
+}
+
+// ImageMagick's EPS with a TIFF preview: what we read is what it reads in that preview.
+void TheyWriteEps(const std::string& name, const std::string& options, int bitCount) {
+  const fs::path base = Work() / "eps_base.ppm";
+  ASSERT_EQ(Run("/usr/bin/convert -size 61x43 gradient:'#2050c0'-'#f0c040' -fill '#c03030' -draw 'rectangle 8,6 30,20' "
+                "-depth 8 " + Quote("ppm:" + base.string())),
+            0);
+  const fs::path file = Work() / ("eps_r_" + name + ".eps"), back = Work() / ("eps_r_" + name + ".bmp");
+  fs::remove(back);
+  ASSERT_EQ(Run(MagickWithPostScript() + " " + Quote(base.string()) + " " + options + " " + Quote("EPT:" + file.string())),
+            0)
+      << name;
+  ASSERT_EQ(Module("read", kEps, file, back), 0) << name;
+  if (bitCount) EXPECT_EQ(BmpBitCount(back), bitCount) << name;
+  const fs::path preview = Preview(file);
+  ASSERT_FALSE(preview.empty()) << name;
+  EXPECT_EQ(Compare(Magick(preview), Magick(back)).largest, 0) << name;
+}
+
+TEST(EpsModule, WeReadWhatTheyWrite) {
+  TheyWriteEps("colour", "", 8);  // ImageMagick's preview of a colour picture has a palette
+  TheyWriteEps("16", "-colors 16", 4);
+  TheyWriteEps("bilevel", "-monochrome", 0);
+  // No binary header, no preview: plain PostScript is not ours to draw.
+  const fs::path plain = Work() / "eps_plain.eps";
+  ASSERT_EQ(::Run(MagickWithPostScript() + " -size 20x20 xc:red " + Quote("EPS:" + plain.string())), 0);
+  EXPECT_EQ(Module("read", kEps, plain, Work() / "eps_plain.bmp"), 1);
+}
+
+// ImageMagick's Photo CD pack: we read its Base picture as ImageMagick reads it (its fourth
+// scene), within a step or two of colour conversion and chroma interpolation.
+void TheyWritePcd(const std::string& name, const std::string& options) {
+  const fs::path file = Work() / ("pcd_r_" + name + ".pcd"), back = Work() / ("pcd_r_" + name + ".bmp");
+  fs::remove(back);
+  ASSERT_EQ(Run("/usr/bin/convert -size 300x200 gradient:'#2050c0'-'#f0c040' -fill '#c03030' -draw 'circle 80,70 80,20' " +
+                options + " " + Quote(file.string())),
+            0);
+  ASSERT_EQ(Module("read", kPcd, file, back), 0) << name;
+  EXPECT_EQ(BmpBitCount(back), 24) << name;
+  const fs::path reference = Work() / ("pcd_r_" + name + ".png");
+  ASSERT_EQ(Run("/usr/bin/convert " + Quote(file.string() + "[3]") + " " + Quote(reference.string())), 0);
+  const Difference d = Compare(Magick(reference), Magick(back));
+  EXPECT_LE(d.largest, 4) << name;
+  EXPECT_LE(d.mean, 0.5) << name;
+}
+
+TEST(PcdModule, WeReadWhatTheyWrite) {
+  TheyWritePcd("landscape", "");
+  TheyWritePcd("upright", "-rotate 90");
+  Refuses(kPcd, "", 700000);
+}
+
+TEST(PcdModule, NeverWrites) {
+  const fs::path bmp = WriteBmp("pcd_w24.bmp", 24, false, false, false, false);
+  const fs::path out = Work() / "pcd_w24.pcd";
+  fs::remove(out);
+  EXPECT_EQ(Module("write", kPcd, bmp, out, ""), 1);
+  EXPECT_FALSE(fs::exists(out));
 }
 
 // The closing line the test script looks for.

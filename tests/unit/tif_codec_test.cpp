@@ -111,6 +111,14 @@ TEST(TifCodec, TwoBitGreyWidensToFourBits) {
   EXPECT_EQ(rgb.rgb[3 * 6], 85);
 }
 
+TEST(TifCodec, TiledFilesAreReadAsColour) {
+  const auto dib = Decode(WriteWithLibtiff(40, 24, 8, 3, PHOTOMETRIC_RGB, ORIENTATION_TOPLEFT, true));
+  EXPECT_EQ(testing::BitCountOf(dib), 24);
+  const auto rgb = AsRgb(dib);
+  // Pixel (x 17, y 5), red: 17 * 5 + 5 * 3 = 100.
+  EXPECT_EQ(rgb.rgb[(5 * 40 + 17) * 3], 100);
+}
+
 TEST(TifCodec, SixteenBitSamplesAreReadAsColour) {
   const auto dib = Decode(WriteWithLibtiff(40, 24, 16, 3, PHOTOMETRIC_RGB, ORIENTATION_TOPLEFT, false));
   EXPECT_EQ(testing::BitCountOf(dib), 24);
