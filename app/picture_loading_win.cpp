@@ -80,19 +80,24 @@ void Viewer::LoadConvertedPicture(const std::string& name, const std::string& ke
     dib.Release();
     return;
   }
+  // A module is outside code: its DIB is measured (inside FromPackedDib) before anything reads it.
+  Picture converted;
+  {
+    const win::GlobalLockScope locked(dib.Get());
+    converted = Picture::FromPackedDib(static_cast<const std::uint8_t*>(locked.Data()), locked.Size());
+  }
+  // The converted picture goes onto the clipboard too, where it stays.
   bool loaded = false;
   {
-    // The clipboard turns the DIB into a bitmap for us; the converted picture stays there.
     const win::OpenClipboardScope clipboard(window_);
     if (clipboard.IsOpen() && EmptyClipboard() && SetClipboardData(CF_DIB, dib.Get())) {
       dib.Release();
       loaded = true;
-      if (IsClipboardFormatAvailable(CF_BITMAP)) {
-        if (const auto bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP))) picture_ = Picture::FromBitmap(bitmap);
-      }
     }
   }
-  if (loaded) ProcFitToScreen();
+  if (!loaded) return;
+  picture_ = std::move(converted);
+  ProcFitToScreen();
 }
 
 void Viewer::LoadPngPicture(const std::string& name) {
@@ -100,7 +105,8 @@ void Viewer::LoadPngPicture(const std::string& name) {
   if (!bytes) throw std::runtime_error("Datei " + name + " kann nicht gelesen werden");
   const auto dib = ReadPngAsDib(std::vector<std::uint8_t>(bytes->begin(), bytes->end()));
   if (const auto* error = std::get_if<PngReadError>(&dib)) throw std::runtime_error(error->message);
-  picture_ = Picture::FromDib24(std::get<std::vector<std::uint8_t>>(dib));
+  const auto& pixels = std::get<std::vector<std::uint8_t>>(dib);
+  picture_ = Picture::FromPackedDib(pixels.data(), pixels.size());
   ProcFitToScreen();
 }
 

@@ -113,17 +113,24 @@ Picture Picture::FromBitmap(HBITMAP bitmap) {
   return picture;
 }
 
-Picture Picture::FromDib24(const std::vector<std::uint8_t>& dib) {
-  BITMAPINFO info{};
-  std::memcpy(&info.bmiHeader, dib.data(), sizeof info.bmiHeader);
+Picture Picture::FromPackedDib(const std::uint8_t* dib, std::size_t size) {
+  const auto measured = MeasureDib(dib, size);
+  if (const auto* error = std::get_if<DibError>(&measured)) throw std::runtime_error(error->message);
+  const DibLayout& layout = std::get<DibLayout>(measured);
+  // The header, masks and colour table as they are, but always a plain 40-byte header in front.
+  std::vector<std::uint8_t> info(kDibHeaderSize + (layout.pixelOffset - layout.headerSize));
+  std::memcpy(info.data(), dib, kDibHeaderSize);
+  std::memcpy(info.data() + kDibHeaderSize, dib + layout.headerSize, layout.pixelOffset - layout.headerSize);
+  reinterpret_cast<BITMAPINFOHEADER*>(info.data())->biSize = kDibHeaderSize;
   void* bits = nullptr;
   Picture picture;
-  picture.bitmap_.Reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  picture.bitmap_.Reset(
+      CreateDIBSection(nullptr, reinterpret_cast<const BITMAPINFO*>(info.data()), DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!picture.bitmap_) throw std::runtime_error("Nicht genug Speicher für das Bild");
-  std::memcpy(bits, dib.data() + kDibHeaderSize, dib.size() - kDibHeaderSize);
+  std::memcpy(bits, dib + layout.pixelOffset, layout.pixelBytes);
   picture.kind_ = Kind::Bitmap;
-  picture.width_ = info.bmiHeader.biWidth;
-  picture.height_ = info.bmiHeader.biHeight;
+  picture.width_ = layout.width;
+  picture.height_ = layout.height;
   return picture;
 }
 

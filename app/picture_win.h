@@ -20,8 +20,9 @@ class Picture {
   static Picture FromFile(const std::string& path, const std::string& extensionKey);
   // A copy of bitmap, which stays with its owner (the clipboard, for one).
   static Picture FromBitmap(HBITMAP bitmap);
-  // A packed DIB of 24 bits as ReadPngAsDib gives it.
-  static Picture FromDib24(const std::vector<std::uint8_t>& dib);
+  // A packed DIB of any layout the DIB measure accepts; throws std::runtime_error with its
+  // message for one it refuses.
+  static Picture FromPackedDib(const std::uint8_t* dib, std::size_t size);
 
   Kind GetKind() const { return kind_; }
   int Width() const { return width_; }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace kamolt::module {
@@ -43,6 +44,31 @@ class LockedDib {
 // The option block's 32-bit field at offset, when the block carries the 512 mark that
 // every option block starts with; fallback otherwise (and for a null block).
 std::int32_t OptionField(const void* block, std::size_t offset, std::int32_t fallback);
+
+// The reading entry's work: the named file's bytes through decode(data, size), which gives
+// the packed DIB or an error of the codec's own.
+template <typename Decode>
+HGLOBAL ReadFileWith(const char* fileName, Decode decode) {
+  const auto file = ReadInput(fileName);
+  if (!file) return NoDib();
+  const auto decoded = decode(reinterpret_cast<const std::uint8_t*>(file->data()), file->size());
+  const auto* dib = std::get_if<std::vector<std::uint8_t>>(&decoded);
+  return dib ? ToGlobal(*dib) : NoDib();
+}
+
+// The writing entry's work: the caller's DIB through encode(data, size), which gives the
+// file's bytes or an error of the codec's own, and the file put in place; 1 when written.
+template <typename Encode>
+INT32 WriteFileWith(const char* target, HGLOBAL dib, Encode encode) {
+  std::optional<std::vector<std::uint8_t>> bytes;
+  {
+    const LockedDib locked(dib);
+    if (!locked.Data()) return 0;
+    auto encoded = encode(locked.Data(), locked.Size());
+    if (auto* file = std::get_if<std::vector<std::uint8_t>>(&encoded)) bytes = std::move(*file);
+  }
+  return bytes && WriteOutput(target, *bytes) ? 1 : 0;
+}
 
 // Runs the body of an entry; any exception becomes the failure result, so none crosses the
 // module's boundary.

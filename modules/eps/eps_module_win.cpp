@@ -14,24 +14,15 @@ namespace {
 using namespace kamolt;
 
 HGLOBAL ReadEps(const char* fileName) {
-  const auto file = module::ReadInput(fileName);
-  if (!file) return module::NoDib();
-  const auto decoded = eps::DecodeEps(reinterpret_cast<const std::uint8_t*>(file->data()), file->size());
-  const auto* dib = std::get_if<std::vector<std::uint8_t>>(&decoded);
-  return dib ? module::ToGlobal(*dib) : module::NoDib();
+  return module::ReadFileWith(fileName, [](const std::uint8_t* data, std::size_t size) { return eps::DecodeEps(data, size); });
 }
 
 INT32 WriteEps(const char* target, HGLOBAL dib, const void* optionBlock) {
   eps::WriteOptions options;
   options.preview = module::OptionField(optionBlock, 4, 1) != 0;
-  std::variant<std::vector<std::uint8_t>, eps::CodecError> encoded = eps::CodecError{};
-  {
-    const module::LockedDib locked(dib);
-    if (!locked.Data()) return 0;
-    encoded = eps::EncodeEps(locked.Data(), locked.Size(), options);
-  }
-  const auto* bytes = std::get_if<std::vector<std::uint8_t>>(&encoded);
-  return bytes && module::WriteOutput(target, *bytes) ? 1 : 0;
+  return module::WriteFileWith(target, dib, [&](const std::uint8_t* data, std::size_t size) {
+    return eps::EncodeEps(data, size, options);
+  });
 }
 
 }  // namespace

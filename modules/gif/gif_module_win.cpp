@@ -22,25 +22,16 @@ namespace {
 using namespace kamolt;
 
 HGLOBAL ReadGif(const char* fileName) {
-  const auto file = module::ReadInput(fileName);
-  if (!file) return module::NoDib();
-  const auto dib = DecodeGifToDib(reinterpret_cast<const std::uint8_t*>(file->data()), file->size());
-  const auto* bytes = std::get_if<std::vector<std::uint8_t>>(&dib);
-  return bytes ? module::ToGlobal(*bytes) : module::NoDib();
+  return module::ReadFileWith(fileName, [](const std::uint8_t* data, std::size_t size) { return DecodeGifToDib(data, size); });
 }
 
 INT32 WriteGif(const char* target, HGLOBAL dib, const void* optionBlock) {
   GifWriteOptions options;
   options.gif89 = module::OptionField(optionBlock, 4, 87) == 89;
   options.interlaced = module::OptionField(optionBlock, 16, 0) != 0;
-  std::variant<std::vector<std::uint8_t>, GifError> encoded = GifError{};
-  {
-    const module::LockedDib locked(dib);
-    if (!locked.Data()) return 0;
-    encoded = EncodeDibAsGif(locked.Data(), locked.Size(), options);
-  }
-  const auto* bytes = std::get_if<std::vector<std::uint8_t>>(&encoded);
-  return bytes && module::WriteOutput(target, *bytes) ? 1 : 0;
+  return module::WriteFileWith(target, dib, [&](const std::uint8_t* data, std::size_t size) {
+    return EncodeDibAsGif(data, size, options);
+  });
 }
 
 }  // namespace

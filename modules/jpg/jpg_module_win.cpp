@@ -47,14 +47,9 @@ INT32 WriteJpeg(const char* target, HGLOBAL dib, const void* optionBlock) {
   JpegWriteOptions options;
   options.quality = module::OptionField(optionBlock, 4, 85);
   options.progressive = module::OptionField(optionBlock, 8, 0) != 0;
-  std::variant<std::vector<std::uint8_t>, JpegError> encoded = JpegError{};
-  {
-    const module::LockedDib locked(dib);
-    if (!locked.Data()) return 0;
-    encoded = EncodeDibAsJpeg(locked.Data(), locked.Size(), options);
-  }
-  const auto* bytes = std::get_if<std::vector<std::uint8_t>>(&encoded);
-  return bytes && module::WriteOutput(target, *bytes) ? 1 : 0;
+  return module::WriteFileWith(target, dib, [&](const std::uint8_t* data, std::size_t size) {
+    return EncodeDibAsJpeg(data, size, options);
+  });
 }
 
 }  // namespace

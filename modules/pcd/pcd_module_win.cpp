@@ -14,11 +14,7 @@ namespace {
 using namespace kamolt;
 
 HGLOBAL ReadPcd(const char* fileName) {
-  const auto file = module::ReadInput(fileName);
-  if (!file) return module::NoDib();
-  const auto decoded = pcd::DecodePcd(reinterpret_cast<const std::uint8_t*>(file->data()), file->size());
-  const auto* dib = std::get_if<std::vector<std::uint8_t>>(&decoded);
-  return dib ? module::ToGlobal(*dib) : module::NoDib();
+  return module::ReadFileWith(fileName, [](const std::uint8_t* data, std::size_t size) { return pcd::DecodePcd(data, size); });
 }
 
 }  // namespace

@@ -13,22 +13,13 @@ namespace {
 using namespace kamolt;
 
 HGLOBAL ReadPcx(const char* fileName) {
-  const auto file = module::ReadInput(fileName);
-  if (!file) return module::NoDib();
-  const auto decoded = pcx::DecodePcx(reinterpret_cast<const std::uint8_t*>(file->data()), file->size());
-  const auto* dib = std::get_if<std::vector<std::uint8_t>>(&decoded);
-  return dib ? module::ToGlobal(*dib) : module::NoDib();
+  return module::ReadFileWith(fileName, [](const std::uint8_t* data, std::size_t size) { return pcx::DecodePcx(data, size); });
 }
 
 INT32 WritePcx(const char* target, HGLOBAL dib) {
-  std::variant<std::vector<std::uint8_t>, pcx::CodecError> encoded = pcx::CodecError{};
-  {
-    const module::LockedDib locked(dib);
-    if (!locked.Data()) return 0;
-    encoded = pcx::EncodePcx(locked.Data(), locked.Size());
-  }
-  const auto* bytes = std::get_if<std::vector<std::uint8_t>>(&encoded);
-  return bytes && module::WriteOutput(target, *bytes) ? 1 : 0;
+  return module::WriteFileWith(target, dib, [](const std::uint8_t* data, std::size_t size) {
+    return pcx::EncodePcx(data, size);
+  });
 }
 
 }  // namespace

@@ -20,11 +20,7 @@ namespace {
 using namespace kamolt;
 
 HGLOBAL ReadTif(const char* fileName) {
-  const auto file = module::ReadInput(fileName);
-  if (!file) return module::NoDib();
-  const auto dib = DecodeTifToDib(reinterpret_cast<const std::uint8_t*>(file->data()), file->size());
-  const auto* bytes = std::get_if<std::vector<std::uint8_t>>(&dib);
-  return bytes ? module::ToGlobal(*bytes) : module::NoDib();
+  return module::ReadFileWith(fileName, [](const std::uint8_t* data, std::size_t size) { return DecodeTifToDib(data, size); });
 }
 
 INT32 WriteTif(const char* target, HGLOBAL dib, const void* optionBlock) {
@@ -32,14 +28,9 @@ INT32 WriteTif(const char* target, HGLOBAL dib, const void* optionBlock) {
   options.compression = module::OptionField(optionBlock, 8, 32773);
   const std::int32_t kilobytes = module::OptionField(optionBlock, 12, 8);
   options.stripKilobytes = kilobytes > 0 && kilobytes <= 65536 ? kilobytes : 8;
-  std::variant<std::vector<std::uint8_t>, TifError> encoded = TifError{};
-  {
-    const module::LockedDib locked(dib);
-    if (!locked.Data()) return 0;
-    encoded = EncodeDibAsTif(locked.Data(), locked.Size(), options);
-  }
-  const auto* bytes = std::get_if<std::vector<std::uint8_t>>(&encoded);
-  return bytes && module::WriteOutput(target, *bytes) ? 1 : 0;
+  return module::WriteFileWith(target, dib, [&](const std::uint8_t* data, std::size_t size) {
+    return EncodeDibAsTif(data, size, options);
+  });
 }
 
 }  // namespace

@@ -15,13 +15,12 @@ extern "C" {
 #include <jpeglib.h>
 }
 
-#include "harness_win.h"
 #include "test_pictures_win.h"
+#include "viewer_fixture_win.h"
 
 namespace e2e {
 namespace {
 
-constexpr const char* kViewerClass = "TViewer";
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kGrey = RGB(128, 128, 128);
 
@@ -130,28 +129,15 @@ RECT ChangedBox(const Jpeg& jpeg, COLORREF background, const RECT& window) {
   return box;
 }
 
-class DrawingTest : public ::testing::Test {
+class DrawingTest : public ViewerTest {
  protected:
-  void SetUp() override {
-    CreateDirectoryA(AppFolder().c_str(), nullptr);
-    CreateDirectoryA(PictureFolder().c_str(), nullptr);
-    ASSERT_TRUE(CopyFileA((DistFolder() + "\\Kamolt.exe").c_str(), Exe().c_str(), FALSE));
-  }
-
-  std::string AppFolder() const { return scratch_.File("app"); }
-  std::string PictureFolder() const { return scratch_.File("pics"); }
-  std::string Exe() const { return AppFolder() + "\\Kamolt.exe"; }
   std::string Copy() const { return scratch_.File("copy.jpg"); }
-  void Picture(const std::string& name, const std::string& bytes) const { scratch_.Write("pics\\" + name, bytes); }
 
   // The viewer on a picture with a drawing list, a colour and the copy's path.
   HWND Start(const std::string& picture, const std::string& list, const std::string& colour = "") {
     std::string arguments = "\"" + picture + "\" \"/D" + list + "\" \"/S" + Copy() + "\"";
     if (!colour.empty()) arguments += " /C" + colour;
-    app_ = std::make_unique<App>(Exe(), arguments, PictureFolder());
-    const HWND viewer = app_->WaitMainWindow(kViewerClass);
-    if (!viewer) ADD_FAILURE() << "no viewer window for: " << arguments;
-    return viewer;
+    return ViewerTest::Start(arguments);
   }
 
   // The copy once it decodes and satisfies ready (a later load rewrites it).
@@ -165,8 +151,6 @@ class DrawingTest : public ::testing::Test {
     return copy;
   }
 
-  ScratchFolder scratch_;
-  std::unique_ptr<App> app_;
 };
 
 TEST_F(DrawingTest, PointMarkAndLinesLandWhereTheListPutsThemInTheirColours) {

@@ -92,3 +92,17 @@ RgbImage ReadWithImageMagick(const std::string& windowsPath) {
 }
 
 }  // namespace e2e
+
+namespace e2e {
+
+void WriteWithImageMagick(const std::string& source, const std::string& format, const std::string& target) {
+  // Written under another name and renamed, so the file appears complete or not at all.
+  const std::string part = UnixPath(target) + ".part";
+  RunUnix("/bin/sh -c \"/usr/bin/convert '" + UnixPath(source) + "' " + format + ":'" + part + "' && mv '" + part +
+          "' '" + UnixPath(target) + "'\"");
+  if (!WaitUntil([&] { return FileExists(target); }, std::chrono::seconds(30))) {
+    throw std::runtime_error("ImageMagick did not write " + target);
+  }
+}
+
+}  // namespace e2e

@@ -26,5 +26,8 @@ void RunUnix(const std::string& commandLine);
 RgbImage WaitForPpm(const std::string& windowsPath);
 
 RgbImage ReadWithImageMagick(const std::string& windowsPath);
+// Has ImageMagick write the picture source as target in the format named by format ("GIF",
+// "TIFF", ...), and waits until the whole file is there.
+void WriteWithImageMagick(const std::string& source, const std::string& format, const std::string& target);
 
 }  // namespace e2e

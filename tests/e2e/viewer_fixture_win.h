@@ -22,6 +22,18 @@ class ViewerTest : public ::testing::Test {
     ASSERT_TRUE(CopyFileA((DistFolder() + "\\Kamolt.exe").c_str(), Exe().c_str(), FALSE));
   }
 
+  // The converter modules beside the program, where it looks for them first.
+  void InstallModules() const {
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA((DistFolder() + "\\CONV_*.DLL").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE) << "no converter modules in " << DistFolder();
+    do {
+      ASSERT_TRUE(CopyFileA((DistFolder() + "\\" + found.cFileName).c_str(),
+                            (AppFolder() + "\\" + found.cFileName).c_str(), FALSE));
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+
   std::string AppFolder() const { return scratch_.File("app"); }
   std::string PictureFolder() const { return scratch_.File("pics"); }
   std::string Exe() const { return AppFolder() + "\\Kamolt.exe"; }
