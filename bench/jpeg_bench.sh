@@ -79,9 +79,10 @@ echo "   file and handing over the DIB, and writing beside the target and moving
 # The viewer: from CreateProcess to its title naming the photo, beside a program that does nothing.
 TIMER=build/win32/tools/start_timer.exe
 cp -f "$WORK/photo.jpg" "$WORK/viewer_photo.jpg"
+# Started in the photo's folder with its bare name, so the title begins with that name.
 time_viewer() {
-  (cd dist && wine "$ROOT/$TIMER" "viewer_photo.jpg" "$(winpath "$ROOT/dist/Kamolt.exe")" \
-    "$(winpath "$WORK/viewer_photo.jpg")" 2>/dev/null | tr -d '\r')
+  (cd "$WORK" && wine "$ROOT/$TIMER" "viewer_photo.jpg (" "$(winpath "$ROOT/dist/Kamolt.exe")" \
+    viewer_photo.jpg 2>/dev/null | tr -d '\r')
 }
 viewer=()
 bare=()
