@@ -6,25 +6,9 @@
 
 #include "base/file_io.h"
 #include "base/jpeg_codec.h"
+#include "win/system_message_win.h"
 
 namespace kamolt {
-namespace {
-
-// The platform's own words for an error code, without the line break it ends them with.
-std::string SystemMessage(DWORD code) {
-  char* text = nullptr;
-  const DWORD length =
-      FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                     code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string message = length ? std::string(text, length) : std::string();
-  if (text) LocalFree(text);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
-    message.pop_back();
-  }
-  return message;
-}
-
-}  // namespace
 
 void WriteJpegCopy(const Picture& picture, const std::string& path) {
   if (picture.GetKind() == Picture::Kind::Empty) return;
@@ -38,7 +22,7 @@ void WriteJpegCopy(const Picture& picture, const std::string& path) {
   const DWORD code = GetLastError();
   std::string message = "Datei " + path + " kann nicht erstellt werden";
   if (code != ERROR_SUCCESS) {
-    const std::string reason = SystemMessage(code);
+    const std::string reason = win::SystemMessage(code);
     if (!reason.empty()) message += ".\n" + reason;
   }
   throw std::runtime_error(message);

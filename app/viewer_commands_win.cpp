@@ -8,6 +8,7 @@
 #include "app/print_layout.h"
 #include "app/viewer_win.h"
 #include "win/message_box_win.h"
+#include "win/system_message_win.h"
 
 namespace kamolt {
 namespace {
@@ -20,14 +21,10 @@ struct PrinterDcTraits {
 };
 using PrinterDc = win::UniqueHandle<PrinterDcTraits>;
 
+// The platform's reason, or at least its code.
 std::string PlatformError(DWORD code) {
-  char* text = nullptr;
-  FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                 code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string message = text ? text : "Fehler " + std::to_string(code);
-  LocalFree(text);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
-  return message;
+  const std::string message = win::SystemMessage(code);
+  return message.empty() ? "Fehler " + std::to_string(code) : message;
 }
 
 PrinterDc DefaultPrinter() {

@@ -223,7 +223,7 @@ TEST_F(ViewerPrintTest, IconsArePrintedAsTheirPicture) {
   Picture("a-symbol.ico", IconFile(32, kIconColour));
   const HWND viewer = Start("a-symbol.ico");
   ASSERT_TRUE(WaitTitle(viewer, "a-symbol.ico (32x32)"));
-  TypeText(viewer, "p");
+  SendCommand(viewer, kPrintPicMenuItem);
   const std::string pdf = WaitPdf();
   ASSERT_FALSE(pdf.empty());
   RunUnix("/usr/bin/pdftoppm -r 20 -singlefile " + UnixPath(pdf) + " " + UnixPath(pdf + ".page"));

@@ -1,0 +1,18 @@
+#include "win/system_message_win.h"
+
+namespace kamolt::win {
+
+std::string SystemMessage(DWORD code) {
+  char* text = nullptr;
+  const DWORD length =
+      FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                     code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string message = length ? std::string(text, length) : std::string();
+  if (text) LocalFree(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
+    message.pop_back();
+  }
+  return message;
+}
+
+}  // namespace kamolt::win
