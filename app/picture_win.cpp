@@ -117,10 +117,13 @@ Picture Picture::FromPackedDib(const std::uint8_t* dib, std::size_t size) {
   const auto measured = MeasureDib(dib, size);
   if (const auto* error = std::get_if<DibError>(&measured)) throw std::runtime_error(error->message);
   const DibLayout& layout = std::get<DibLayout>(measured);
-  // The header, masks and colour table as they are, but always a plain 40-byte header in front.
-  std::vector<std::uint8_t> info(kDibHeaderSize + (layout.pixelOffset - layout.headerSize));
-  std::memcpy(info.data(), dib, kDibHeaderSize);
-  std::memcpy(info.data() + kDibHeaderSize, dib + layout.headerSize, layout.pixelOffset - layout.headerSize);
+  // Always a plain 40-byte header in front, then the masks (which a longer header holds
+  // inside it) and the colour table.
+  const std::size_t masksInHeader = layout.compression == kDibBitfields && layout.headerSize > kDibHeaderSize ? 12 : 0;
+  std::vector<std::uint8_t> info(kDibHeaderSize + masksInHeader + (layout.pixelOffset - layout.headerSize));
+  std::memcpy(info.data(), dib, kDibHeaderSize + masksInHeader);
+  std::memcpy(info.data() + kDibHeaderSize + masksInHeader, dib + layout.headerSize,
+              layout.pixelOffset - layout.headerSize);
   reinterpret_cast<BITMAPINFOHEADER*>(info.data())->biSize = kDibHeaderSize;
   void* bits = nullptr;
   Picture picture;

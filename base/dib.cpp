@@ -61,6 +61,7 @@ std::variant<DibLayout, DibError> MeasureDib(const std::uint8_t* block, std::siz
     if (dib.bitCount != 16 && dib.bitCount != 32) return Refused("Bitfelder nur bei 16 und 32 Bit");
     // The three masks follow a plain 40-byte header; longer headers hold them inside.
     if (dib.headerSize == kDibHeaderSize) masks = 12;
+    else if (dib.headerSize < kDibHeaderSize + 12) return Refused("Kopf zu kurz für Bitfelder");
   } else if (dib.compression != kDibRgb) {
     return Refused("Kompression wird nicht unterstützt");
   }

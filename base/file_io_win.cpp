@@ -22,13 +22,19 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
   std::string bytes;
   char chunk[4096];
   DWORD got = 0;
-  while (ReadFile(file.Get(), chunk, sizeof chunk, &got, nullptr) && got > 0) bytes.append(chunk, got);
+  do {
+    if (!ReadFile(file.Get(), chunk, sizeof chunk, &got, nullptr)) return std::nullopt;
+    bytes.append(chunk, got);
+  } while (got > 0);
   return bytes;
 }
 
 bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
+  // A read-only file stays as it is, even where the platform would let a move replace it.
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
   char temp[MAX_PATH];
   if (GetTempFileNameA(FolderOf(path).c_str(), "kmt", 0, temp) == 0) return false;
   bool written = false;

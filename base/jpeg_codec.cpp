@@ -138,11 +138,53 @@ bool DecodeCore(jpeg_decompress_struct& info, ErrorTrap& trap, const std::uint8_
   return true;
 }
 
+// The compressed file grows in a vector we own, so a failure at any point frees all of it.
+// A vector that cannot grow ends the encoding through libjpeg's own error exit, outside of
+// any C++ handler.
+struct VectorDestination {
+  jpeg_destination_mgr manager;
+  std::vector<std::uint8_t>* out;
+};
+
+bool GrowOutput(std::vector<std::uint8_t>& out) {
+  try {
+    out.resize(out.empty() ? 65536 : out.size() * 2);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+void StartOutput(j_compress_ptr info) {
+  auto& destination = *reinterpret_cast<VectorDestination*>(info->dest);
+  destination.out->clear();
+  if (!GrowOutput(*destination.out)) ERREXIT1(info, JERR_OUT_OF_MEMORY, 0);
+  destination.manager.next_output_byte = destination.out->data();
+  destination.manager.free_in_buffer = destination.out->size();
+}
+
+boolean MoreOutput(j_compress_ptr info) {
+  auto& destination = *reinterpret_cast<VectorDestination*>(info->dest);
+  const std::size_t used = destination.out->size();
+  if (!GrowOutput(*destination.out)) ERREXIT1(info, JERR_OUT_OF_MEMORY, 1);
+  destination.manager.next_output_byte = destination.out->data() + used;
+  destination.manager.free_in_buffer = destination.out->size() - used;
+  return TRUE;
+}
+
+void EndOutput(j_compress_ptr info) {
+  auto& destination = *reinterpret_cast<VectorDestination*>(info->dest);
+  destination.out->resize(destination.out->size() - destination.manager.free_in_buffer);
+}
+
 bool EncodeCore(jpeg_compress_struct& info, ErrorTrap& trap, const DibPicture& picture,
-                const JpegWriteOptions& options, unsigned char** out, unsigned long* outSize) {
+                const JpegWriteOptions& options, VectorDestination& destination) {
   if (setjmp(trap.jump)) return false;
   jpeg_create_compress(&info);
-  jpeg_mem_dest(&info, out, outSize);
+  destination.manager.init_destination = StartOutput;
+  destination.manager.empty_output_buffer = MoreOutput;
+  destination.manager.term_destination = EndOutput;
+  info.dest = &destination.manager;
   const bool grey = picture.GreyPalette();
   const bool direct = picture.BitCount() == 24;
   info.image_width = static_cast<JDIMENSION>(picture.Width());
@@ -226,22 +268,12 @@ std::variant<std::vector<std::uint8_t>, JpegError> EncodeDibAsJpeg(const std::ui
   jpeg_compress_struct info;
   std::memset(&info, 0, sizeof info);
   info.err = &trap.manager;
-  unsigned char* out = nullptr;
-  unsigned long outSize = 0;
-  const bool done = EncodeCore(info, trap, picture, options, &out, &outSize);
+  std::vector<std::uint8_t> file;
+  VectorDestination destination{{}, &file};
+  const bool done = EncodeCore(info, trap, picture, options, destination);
   jpeg_destroy_compress(&info);
-  std::variant<std::vector<std::uint8_t>, JpegError> result = JpegError{};
-  if (done && out != nullptr) {
-    try {
-      result = std::vector<std::uint8_t>(out, out + outSize);
-    } catch (const std::bad_alloc&) {
-      result = JpegError{"zu wenig Speicher für die JPEG-Datei"};
-    }
-  } else {
-    result = JpegError{std::string("JPEG-Kodierung fehlgeschlagen: ") + trap.message};
-  }
-  std::free(out);
-  return result;
+  if (!done) return JpegError{std::string("JPEG-Kodierung fehlgeschlagen: ") + trap.message};
+  return file;
 }
 
 std::variant<std::vector<std::uint8_t>, JpegError> EncodeDibAsJpeg(const std::uint8_t* dib, std::size_t size,

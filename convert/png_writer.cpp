@@ -39,6 +39,10 @@ std::variant<std::vector<std::uint8_t>, PngWriteError> EncodeDibAsPng(const std:
     image.colormap_entries = static_cast<png_uint_32>(picture.Palette().size());
     for (const Rgb& c : picture.Palette()) colourMap.insert(colourMap.end(), {c.r, c.g, c.b});
     rowSize = width;
+    // One byte per pixel can be eight times the DIB: the size is checked where it cannot wrap.
+    if (static_cast<std::uint64_t>(rowSize) * static_cast<std::uint64_t>(picture.Height()) > 0x7FFFFFFFull) {
+      return PngWriteError{"Bild zu groß für PNG"};
+    }
     rows.resize(rowSize * static_cast<std::size_t>(picture.Height()));
     for (int y = 0; y < picture.Height(); ++y) {
       const std::uint8_t* from = picture.RowFromTop(y);

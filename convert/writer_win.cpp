@@ -67,6 +67,12 @@ INT32 WriteThroughModule(WriteEntry write, const std::string& target, HGLOBAL di
   if (!pending.Ready()) return 0;
   const INT32 result = write(pending.Path().c_str(), dib, options.data());
   if (result == 0) return 0;
+  // A module that says "written" but left nothing there has not written the picture.
+  WIN32_FILE_ATTRIBUTE_DATA written;
+  if (!GetFileAttributesExA(pending.Path().c_str(), GetFileExInfoStandard, &written) ||
+      (written.nFileSizeLow == 0 && written.nFileSizeHigh == 0)) {
+    return 0;
+  }
   return pending.Commit() ? result : 0;
 }
 

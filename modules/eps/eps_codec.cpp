@@ -55,7 +55,12 @@ tmsize_t StreamWrite(thandle_t handle, void* buffer, tmsize_t count) {
   if (!s.out || count < 0) return -1;
   const std::uint64_t end = s.position + static_cast<std::uint64_t>(count);
   if (end > std::numeric_limits<std::int32_t>::max()) return -1;
-  if (end > s.out->size()) s.out->resize(end);
+  // No exception may unwind through libtiff's C frames.
+  try {
+    if (end > s.out->size()) s.out->resize(end);
+  } catch (...) {
+    return -1;
+  }
   if (count) std::memcpy(s.out->data() + s.position, buffer, static_cast<std::size_t>(count));
   s.position = end;
   return count;
@@ -81,7 +86,11 @@ int KeepFirstError(TIFF*, void* user, const char* module, const char* format, va
   if (error.empty()) {
     char text[256];
     std::vsnprintf(text, sizeof text, format, args);
-    error = std::string(module ? module : "TIFF") + ": " + text;
+    try {
+      error = std::string(module ? module : "TIFF") + ": " + text;
+    } catch (...) {
+      // Out of memory: the failure is reported all the same, without its words.
+    }
   }
   return 1;  // handled: nothing reaches stderr or a message box
 }

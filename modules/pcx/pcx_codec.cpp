@@ -137,6 +137,8 @@ std::variant<std::vector<std::uint8_t>, CodecError> DecodePcx(const std::uint8_t
   // refused before anything that large is allocated.
   const std::uint64_t total = static_cast<std::uint64_t>(lineBytes) * planes * static_cast<std::uint64_t>(height);
   if (total > (coded ? 32 : 1) * static_cast<std::uint64_t>(dataSize)) return Fault("Daten zu kurz");
+  // A 32-bit process must not see that size cut down to what its size_t holds.
+  if (total > 0x7FFFFFFFull) return Fault("Bild zu groß");
   std::vector<std::uint8_t> plain(static_cast<std::size_t>(total));
   if (!Unpack(file + kHeaderSize, dataSize, coded, plain)) return Fault("Daten zu kurz");
 

@@ -80,6 +80,9 @@ TEST(MeasureDib, RefusesAbsurdHeaders) {
   f = {}; f.bitCount = 8; f.coloursUsed = 257; EXPECT_TRUE(refused(f, 2000));
   f = {}; f.bitCount = 4; f.coloursUsed = 17; EXPECT_TRUE(refused(f, 2000));
   f = {}; f.bitCount = 24; f.compression = kDibBitfields; EXPECT_TRUE(refused(f, 2000));
+  // A header longer than 40 bytes but too short to hold the masks itself.
+  f = {}; f.size = 44; f.width = 1; f.height = 1; f.bitCount = 32; f.compression = kDibBitfields;
+  EXPECT_TRUE(refused(f, 8));
   // Sizes whose product overflows 32 bits must not wrap to something small.
   f = {}; f.width = 0x10000; f.height = 0x10000; EXPECT_TRUE(refused(f, 100));
   f = {}; f.width = 0x7FFFFFFF; f.bitCount = 32; EXPECT_TRUE(refused(f, 100));
