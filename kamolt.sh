@@ -97,7 +97,8 @@ start_printer() {
     sleep 0.1
   done
   if ! lpstat -p KamoltPDF >/dev/null 2>&1; then
-    lpadmin -p KamoltPDF -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd 2>/dev/null
+    lpadmin -p KamoltPDF -E -v cups-pdf:/ -P /usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd 2>/dev/null ||
+      { say "the PDF printer could not be set up"; exit 1; }
   fi
   lpadmin -d KamoltPDF
   # cups-pdf writes each job's PDF into the PDF folder of the user who printed.

@@ -112,7 +112,7 @@ void Viewer::LoadPngPicture(const std::string& name) {
 
 void Viewer::OnBildLaden() {
   const std::string remembered = WorkingFolder();
-  const std::string startFolder = Read(*settings_, settings::kOpenFolder);
+  const std::string startFolder = Read(Settings(), settings::kOpenFolder);
   const std::string filter = DialogFilter(kOpenFilter);
   char chosen[MAX_PATH] = "";
   OPENFILENAMEA dialog{};
@@ -129,7 +129,7 @@ void Viewer::OnBildLaden() {
     return;
   }
   const std::string file = chosen;
-  Write(*settings_, settings::kOpenFolder, file.substr(0, dialog.nFileOffset));
+  Write(Settings(), settings::kOpenFolder, file.substr(0, dialog.nFileOffset));
   ShowPictureFile(file);
   SelectInFolderList(file);
 }

@@ -13,6 +13,13 @@ FitMode FitModeFromSetting(int stored) {
   return (stored >= 0 && stored <= 3) ? static_cast<FitMode>(stored) : FitMode::NaturalSize;
 }
 
+namespace {
+
+// Windows have no sizes past 32767; repeated zooming stops there instead of overflowing.
+int ZoomedIn(int length) { return static_cast<int>(std::min(static_cast<long long>(length) * 3 / 2, 32767LL)); }
+
+}  // namespace
+
 bool IsViewKey(char key) { return key != '\0' && std::string_view("*/AaGg+-").find(key) != std::string_view::npos; }
 
 Size AdjustToScreen(Size usable, Size picture) {
@@ -35,7 +42,7 @@ ViewChange ViewKey(char key, Size screen, Size picture, Size control) {
     case 'g':
       if (empty || (picture.height < usable.height && picture.width < usable.width)) return {picture, false, true, 3};
       return {AdjustToScreen(usable, picture), true, true, 3};
-    case '+': return {{control.width * 3 / 2, control.height * 3 / 2}, true, true, -1};
+    case '+': return {{ZoomedIn(control.width), ZoomedIn(control.height)}, true, true, -1};
     case '-': return {{control.width * 2 / 3, control.height * 2 / 3}, true, true, -1};
     default: return {control, false, false, -1};
   }

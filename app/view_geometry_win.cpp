@@ -38,9 +38,12 @@ void Viewer::SetViewSize(int height, int width) {
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   // Showing a scroll bar resizes the client area once more, so the bars come before the
   // control takes the requested size.
-  const Size client = ClientSize();
-  UpdateScrollBar(SB_VERT, scrollRange_.height, client.height);
-  UpdateScrollBar(SB_HORZ, scrollRange_.width, client.width);
+  // A bar that appears takes room from the other's page, so the pages are set once more.
+  for (int pass = 0; pass < 2; ++pass) {
+    const Size client = ClientSize();
+    UpdateScrollBar(SB_VERT, scrollRange_.height, client.height);
+    UpdateScrollBar(SB_HORZ, scrollRange_.width, client.width);
+  }
   view_ = {width, height};
   SetWindowPos(image_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   PlaceImage();
@@ -77,7 +80,10 @@ void Viewer::ApplyViewKey(char key) {
   const ViewChange change =
       ViewKey(key, Screen(), {picture_.Width(), picture_.Height()}, ControlSize());
   if (change.changesStretch) stretch_ = change.stretch;
-  if (change.storedFitMode >= 0) Write(*settings_, settings::kFitMode, change.storedFitMode);
+  // Written only when it changes, so that fitting after every load does not write the file.
+  if (change.storedFitMode >= 0 && Read(Settings(), settings::kFitMode) != change.storedFitMode) {
+    Write(Settings(), settings::kFitMode, change.storedFitMode);
+  }
   SetViewSize(change.size.height, change.size.width);
   InvalidateRect(image_, nullptr, TRUE);
 }
@@ -98,13 +104,13 @@ bool Viewer::FitToScreenNow(FitMode mode) {
 
 void Viewer::ProcFitToScreen() {
   // Natural size waits for the draw timer, so that a picture that is still arriving is measured once it is there.
-  if (!FitToScreenNow(FitModeFromSetting(Read(*settings_, settings::kFitMode)))) {
+  if (!FitToScreenNow(FitModeFromSetting(Read(Settings(), settings::kFitMode)))) {
     SetTimer(window_, kDrawTimer, kDrawTimerInterval, nullptr);
   }
 }
 
 void Viewer::OnDrawTimer() {
-  const FitMode mode = FitModeFromSetting(Read(*settings_, settings::kFitMode));
+  const FitMode mode = FitModeFromSetting(Read(Settings(), settings::kFitMode));
   KillTimer(window_, kDrawTimer);
   if (picture_.Height() == 0) return;
   if (!FitToScreenNow(mode)) SetViewSize(picture_.Height(), picture_.Width());

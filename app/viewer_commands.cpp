@@ -42,12 +42,12 @@ std::optional<ViewerCommand> CommandForCharacter(char typed) {
 }
 
 std::optional<ViewerCommand> CommandForKey(int virtualKey, bool ctrl) {
-  // Home, End, Delete and F1 act whatever the modifiers; page keys ignore Ctrl too.
+  // Home, End and Delete act whatever the modifiers; page keys ignore Ctrl too. F1 is the
+  // platform's: it comes back as the help request.
   switch (virtualKey) {
     case keys::kHome: return ViewerCommand::FirstPicture;
     case keys::kEnd: return ViewerCommand::LastPicture;
     case keys::kDelete: return ViewerCommand::CloseAndTerminate;
-    case keys::kF1: return ViewerCommand::Help;
     case keys::kPageUp: return ViewerCommand::ScrollPageUp;
     case keys::kPageDown: return ViewerCommand::ScrollPageDown;
     default: break;

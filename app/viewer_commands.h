@@ -25,13 +25,12 @@ enum class ViewerCommand {
   ScrollBottom,
   ScrollFarLeft,
   ScrollFarRight,
-  Help,
 };
 
 // Virtual key codes of the platform, so the map below needs no platform header.
 namespace keys {
 inline constexpr int kPageUp = 0x21, kPageDown = 0x22, kEnd = 0x23, kHome = 0x24;
-inline constexpr int kLeft = 0x25, kUp = 0x26, kRight = 0x27, kDown = 0x28, kDelete = 0x2E, kF1 = 0x70;
+inline constexpr int kLeft = 0x25, kUp = 0x26, kRight = 0x27, kDown = 0x28, kDelete = 0x2E;
 }  // namespace keys
 
 // Characters arrive as typed, so Shift matters; Ctrl+C arrives as character 3.

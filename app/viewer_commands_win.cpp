@@ -59,17 +59,15 @@ void Viewer::SaveBMPClick() {
   dialog.lpstrFile = chosen;
   dialog.nMaxFile = sizeof chosen;
   dialog.lpstrDefExt = "bmp";
-  dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING;
+  // The working folder belongs to the folder list; the dialog must not move it.
+  dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
   if (!GetSaveFileNameA(&dialog)) return;
   picture_.SaveToFile(chosen);
 }
 
 void Viewer::PrintPicture() {
   // Refused before a job begins: an empty picture has nothing to scale.
-  if (picture_.Width() == 0 || picture_.Height() == 0) {
-    win::ShowMessage(window_, "Es ist kein Bild zum Drucken geladen.", "Fehler");
-    return;
-  }
+  if (picture_.Width() == 0 || picture_.Height() == 0) throw std::runtime_error("Es ist kein Bild zum Drucken geladen.");
   const std::vector<std::uint8_t> dib = picture_.RenderDib24();
   const PrinterDc printer = DefaultPrinter();
   const HDC dc = printer.Get();

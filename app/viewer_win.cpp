@@ -72,6 +72,7 @@ void Viewer::Create(HINSTANCE instance, const std::string& commandLine) {
   RegisterClassA(&windowClass);
 
   WNDCLASSA imageClass{};
+  imageClass.style = CS_HREDRAW | CS_VREDRAW;  // a stretched picture is drawn anew at every size
   imageClass.lpfnWndProc = ImageProc;
   imageClass.hInstance = instance;
   imageClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
@@ -106,16 +107,22 @@ void Viewer::OnCreate(const std::string& commandLine) {
   } else {
     SetTitle(TitleWithoutPicture(startup_));
   }
-  homeLeft_ = Read(*settings_, settings::kWindowLeft);
-  homeTop_ = Read(*settings_, settings::kWindowTop);
+  homeLeft_ = Read(Settings(), settings::kWindowLeft);
+  homeTop_ = Read(Settings(), settings::kWindowTop);
   SetWindowPos(window_, nullptr, homeLeft_, homeTop_, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   ProcFitToScreen();
   SelectInFolderList(startup_.pictureArgument);
 }
 
+IniFile& Viewer::Settings() {
+  if (!settings_) throw std::runtime_error("Die Einstellungsdatei ist nicht geöffnet");
+  return *settings_;
+}
+
 bool Viewer::PreviewKey(const MSG& message) {
   if (message.message != WM_KEYDOWN && message.message != WM_CHAR) return false;
   if (message.hwnd == window_ || !IsChild(window_, message.hwnd)) return false;
+  TranslateMessage(&message);  // the typed character follows to the viewer too
   SendMessageA(window_, message.message, message.wParam, message.lParam);
   return true;
 }
@@ -251,7 +258,6 @@ void Viewer::Run(ViewerCommand command) {
     case ViewerCommand::ScrollFarRight: ScrollBy(SB_HORZ, scrollRange_.width); break;
     case ViewerCommand::CopyPicture: CopyPicture(); break;
     case ViewerCommand::Print: PrintPicture(); break;
-    case ViewerCommand::Help: OnHelp(); break;
   }
 }
 
@@ -260,12 +266,16 @@ void Viewer::CloseViewer() { SendMessageA(window_, WM_CLOSE, 0, 0); }
 void Viewer::OnClose() {
   // A settings file that cannot be written must not keep the user from closing the viewer.
   win::RunHandler([&] {
+    // A minimized or maximized window remembers where it stands when restored.
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
     RECT bounds;
     GetWindowRect(window_, &bounds);
-    if (settings_) {
-      Write(*settings_, settings::kWindowLeft, bounds.left);
-      Write(*settings_, settings::kWindowTop, bounds.top);
+    if ((IsIconic(window_) || IsZoomed(window_)) && GetWindowPlacement(window_, &placement)) {
+      bounds = placement.rcNormalPosition;
     }
+    Write(Settings(), settings::kWindowLeft, bounds.left);
+    Write(Settings(), settings::kWindowTop, bounds.top);
   });
   DestroyWindow(window_);
 }

@@ -30,7 +30,8 @@ class Viewer {
   bool ShowPictureFile(const std::string& name);
   void SelectInFolderList(const std::string& name);
 
-  IniFile& Settings() { return *settings_; }
+  // Throws std::runtime_error while the settings file is not open (its creation failed).
+  IniFile& Settings();
   const StartupState& Startup() const { return startup_; }
 
  private:

@@ -1,6 +1,6 @@
 // A stand-in for the help viewer hh.exe, for tests: there is no compiled help file to show
-// here, so it only writes down how it was started, in "hh-started.txt" of its working folder:
-// the command line on the first line, the working folder on the second.
+// here, so it only writes down how it was started, adding a line to "hh-started.txt" in its
+// working folder: the command line, a tab, the working folder.
 #include <windows.h>
 
 #include <cstdio>
@@ -8,8 +8,8 @@
 int main() {
   char folder[MAX_PATH] = "";
   GetCurrentDirectoryA(MAX_PATH, folder);
-  if (std::FILE* record = std::fopen("hh-started.txt", "w")) {
-    std::fprintf(record, "%s\n%s\n", GetCommandLineA(), folder);
+  if (std::FILE* record = std::fopen("hh-started.txt", "a")) {
+    std::fprintf(record, "%s\t%s\n", GetCommandLineA(), folder);
     std::fclose(record);
   }
   return 0;
