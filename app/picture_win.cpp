@@ -3,9 +3,9 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "base/bmp_file.h"
 #include "base/dib.h"
 #include "base/file_io.h"
+#include "convert/dib_writing.h"
 
 namespace kamolt {
 namespace {
@@ -219,8 +219,12 @@ void Picture::SaveToFile(const std::string& path) const {
     DIBSECTION section{};
     const bool isDibSection = GetObjectA(bitmap_.Get(), sizeof section, &section) == sizeof section;
     const int bitCount = isDibSection ? section.dsBm.bmBitsPixel : 24;
-    const std::vector<std::uint8_t> dib = PackedDib(bitmap_.Get(), width_, height_, bitCount);
-    file = BmpFileFromDib(dib.data(), dib.size());
+    std::vector<std::uint8_t> dib = PackedDib(bitmap_.Get(), width_, height_, bitCount);
+    const auto planned = PlanBmpFile(dib.data(), dib.size());
+    const auto* plan = std::get_if<BmpFilePlan>(&planned);
+    if (!plan) throw std::runtime_error("Das Bild kann nicht als Bitmap geschrieben werden");
+    file.assign(plan->fileHeader.begin(), plan->fileHeader.end());
+    file.append(reinterpret_cast<const char*>(dib.data()), plan->dibBytes);
   } else if (kind_ != Kind::Empty) {
     file = sourceBytes_;
   } else {

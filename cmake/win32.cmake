@@ -3,7 +3,7 @@ set(KAMOLT_DIST ${CMAKE_SOURCE_DIR}/dist)
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${KAMOLT_DIST})
 set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${KAMOLT_DIST})
 
-target_sources(kamolt_core PRIVATE base/file_io_win.cpp)
+target_sources(kamolt_core PRIVATE base/file_io_win.cpp base/pending_file_win.cpp)
 
 include(cmake/deps.cmake)
 target_link_libraries(kamolt_png PUBLIC deps::png)

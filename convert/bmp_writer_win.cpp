@@ -1,7 +1,7 @@
 #include "convert/bmp_writer_win.h"
 
 #include "convert/dib_writing.h"
-#include "convert/pending_file_win.h"
+#include "base/pending_file_win.h"
 #include "win/handles_win.h"
 
 namespace kamolt {

@@ -13,7 +13,7 @@
 #include "convert/external_converter_win.h"
 #include "convert/module_loader_win.h"
 #include "convert/output_format.h"
-#include "convert/pending_file_win.h"
+#include "base/pending_file_win.h"
 #include "convert/png_writer.h"
 #include "convert/target_name.h"
 #include "win/handles_win.h"

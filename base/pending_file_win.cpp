@@ -1,4 +1,4 @@
-#include "convert/pending_file_win.h"
+#include "base/pending_file_win.h"
 
 #include <algorithm>
 #include <utility>
