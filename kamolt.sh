@@ -9,18 +9,21 @@ cd "$(dirname "${BASH_SOURCE[0]}")"
 ROOT=$PWD
 
 DEBIAN_PACKAGES=(
-  cmake ninja-build g++ pkg-config dpkg-dev
-  gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix binutils-mingw-w64-i686 nasm
-  wine wine32:i386 fonts-wine xvfb xauth x11-utils imagemagick ghostscript
-  cups cups-client cups-bsd printer-driver-cups-pdf libcups2:i386 poppler-utils
+  cmake ninja-build g++ pkg-config dpkg-dev binutils
+  gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+  gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 nasm
+  wine wine64 fonts-wine xvfb xauth x11-utils imagemagick ghostscript
+  cups cups-client cups-bsd printer-driver-cups-pdf libcups2 poppler-utils
   libgtest-dev libgmock-dev googletest libpng-dev libjpeg62-turbo-dev libgif-dev libtiff-dev zlib1g-dev
 )
+# Only on machines that run 32-bit Linux programs: 32-bit Wine for a second end-to-end run.
+WINE32_PACKAGES=(wine32:i386 libcups2:i386)
 
 say() { echo "kamolt: $*"; }
 
 missing_packages() {
   local package
-  for package in "${DEBIAN_PACKAGES[@]}"; do
+  for package in "$@"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || echo "$package"
   done
 }
@@ -44,18 +47,41 @@ Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 SOURCES
 }
 
+# Most machines' kernels refuse 32-bit programs ("Exec format error"), and then 32-bit Wine
+# cannot start. A program of a few bytes tells, before anything 32-bit is installed.
+RUNS_32BIT=""
+probe_32bit() {
+  local dir=build/probe32
+  mkdir -p "$dir"
+  printf 'global _start\nsection .text\n_start:\n  mov eax, 1\n  xor ebx, ebx\n  int 0x80\n' >"$dir/exit0.asm"
+  nasm -f elf32 -o "$dir/exit0.o" "$dir/exit0.asm" && ld -m elf_i386 -o "$dir/exit0" "$dir/exit0.o" ||
+    { say "could not build the 32-bit probe"; exit 1; }
+  if "$dir/exit0" 2>/dev/null; then
+    RUNS_32BIT=1
+  else
+    say "this machine runs no 32-bit programs: the end-to-end suite runs on the 64-bit build only"
+  fi
+}
+
 setup() {
-  local changed="" missing
-  dpkg --print-foreign-architectures | grep -qx i386 || { dpkg --add-architecture i386; changed=1; }
+  local changed="" missing wanted=("${DEBIAN_PACKAGES[@]}")
+  command -v nasm >/dev/null && command -v ld >/dev/null ||
+    { apt-get update -qq >/dev/null; DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends nasm binutils >/dev/null; }
+  probe_32bit
+  if [ -n "$RUNS_32BIT" ]; then
+    dpkg --print-foreign-architectures | grep -qx i386 || { dpkg --add-architecture i386; changed=1; }
+    wanted+=("${WINE32_PACKAGES[@]}")
+  fi
   [ -f "$SOURCE_LIST" ] || { write_source_entries; changed=1; }
-  missing=$(missing_packages)
+  missing=$(missing_packages "${wanted[@]}")
   if [ -n "$missing" ] || [ -n "$changed" ]; then
     say "installing Debian packages: ${missing//$'\n'/ }"
     apt-get update -qq >/dev/null
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >/tmp/kamolt-apt.log 2>&1 ||
       { tail -n 30 /tmp/kamolt-apt.log; exit 1; }
   fi
-  bash cmake/build-deps.sh
+  bash cmake/build-deps.sh i686
+  bash cmake/build-deps.sh x86_64
 }
 
 configure() {
@@ -70,22 +96,30 @@ build() {
   mkdir -p build
   configure native -DCMAKE_BUILD_TYPE=Debug
   configure win32 -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-i686-mingw.cmake"
+  configure win64 -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-x86_64-mingw.cmake"
   ninja -C build/native --quiet
   ninja -C build/win32 --quiet
+  ninja -C build/win64 --quiet
+  bash tests/check_product.sh
+}
+
+# Starts the Wine bench for one architecture (win64 or win32); see tests/e2e/wine_bench.sh.
+start_bench() {
+  # shellcheck source=tests/e2e/wine_bench.sh
+  WINE_BENCH_ARCH=$1 source tests/e2e/wine_bench.sh
+  trap wine_bench_stop EXIT
+  # The bench reports through return codes and must not run under errexit.
+  wine_bench_start || { say "the Wine test bench ($1) did not start"; exit 1; }
 }
 
 run_main_job() {
-  # shellcheck source=tests/e2e/wine_bench.sh
-  source tests/e2e/wine_bench.sh
-  trap wine_bench_stop EXIT
-  # The bench reports through return codes and must not run under errexit.
-  wine_bench_start || { say "the Wine test bench did not start"; exit 1; }
+  start_bench win64
   local shot=$ROOT/build/screenshots/viewer.png
   mkdir -p "$(dirname "$shot")"
-  (cd dist && wine_bench_run Kamolt.exe sample.bmp) &
-  wine_bench_run build/win32/tools/wait_window.exe "sample.bmp (" 20000 || { say "the viewer did not show up"; exit 1; }
+  (cd build/win64/dist && wine_bench_run Kamolt.exe sample.bmp) &
+  wine_bench_run build/win64/tools/wait_window.exe "sample.bmp (" 20000 || { say "the viewer did not show up"; exit 1; }
   wine_bench_screenshot "$shot" || exit 1
-  say "the viewer shows dist/sample.bmp; screenshot: $shot"
+  say "the viewer shows sample.bmp (64-bit test build under 64-bit Wine); screenshot: $shot"
 }
 
 # Printing is tested for real: a CUPS PDF printer as the default one, which Wine prints to.
@@ -107,28 +141,39 @@ start_printer() {
   export KAMOLT_PDF_FOLDER
 }
 
+# The end-to-end suite on one Windows build, on the bench that is up.
+run_e2e() {
+  local tree=$1 dist=$2
+  KAMOLT_DIST=$(wine_bench_winpath "$dist") KAMOLT_TOOLS=$(wine_bench_winpath "$ROOT/build/$tree/tools") \
+    KAMOLT_SCREENSHOTS=$(wine_bench_winpath "$SHOTS") \
+    wine_bench_run "build/$tree/e2e/kamolt_e2e.exe"
+}
+
+SHOTS=$ROOT/build/screenshots/failures
+
 run_tests() {
   ctest --test-dir build/native --output-on-failure
   start_printer
-  # shellcheck source=tests/e2e/wine_bench.sh
-  source tests/e2e/wine_bench.sh
-  trap wine_bench_stop EXIT
-  # The bench reports through return codes and must not run under errexit.
-  wine_bench_start || { say "the Wine test bench did not start"; exit 1; }
-  local shots=$ROOT/build/screenshots/failures
-  rm -rf "$shots"
-  mkdir -p "$shots"
-  local status=0
-  KAMOLT_DIST=$(wine_bench_winpath "$ROOT/dist") KAMOLT_TOOLS=$(wine_bench_winpath "$ROOT/build/win32/tools") \
-    KAMOLT_SCREENSHOTS=$(wine_bench_winpath "$shots") \
-    wine_bench_run build/win32/e2e/kamolt_e2e.exe || status=$?
+  rm -rf "$SHOTS"
+  mkdir -p "$SHOTS"
+  local status=0 dist64=$ROOT/build/win64/dist
+  start_bench win64
+  run_e2e win64 "$dist64" || status=$?
   # The converter modules' round trips against ImageMagick, on the same bench.
-  build/native/roundtrip/kamolt_roundtrip || status=$?
+  KAMOLT_MODULE_TOOL=$ROOT/build/win64/tools/module_tool.exe KAMOLT_MODULE_DIR=$dist64 \
+    build/native/roundtrip/kamolt_roundtrip || status=$?
   # The writer's in-process tests, with their stand-in modules and converter.
-  KAMOLT_DIST=$(wine_bench_winpath "$ROOT/dist") \
-    wine_bench_run build/win32/tests-win32/kamolt_win32_tests.exe || status=$?
+  KAMOLT_DIST=$(wine_bench_winpath "$dist64") \
+    wine_bench_run build/win64/tests-win32/kamolt_win32_tests.exe || status=$?
+  wine_bench_stop
+  if [ -n "$RUNS_32BIT" ]; then
+    say "this machine runs 32-bit programs: the end-to-end suite once more on the 32-bit product"
+    start_bench win32
+    run_e2e win32 "$ROOT/dist" || status=$?
+    wine_bench_stop
+  fi
   local bmp
-  for bmp in "$shots"/*.bmp; do
+  for bmp in "$SHOTS"/*.bmp; do
     [ -e "$bmp" ] || continue
     /usr/bin/convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
     say "screenshot of a failure: ${bmp%.bmp}.png"

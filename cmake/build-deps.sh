@@ -1,22 +1,30 @@
 #!/usr/bin/env bash
-# Builds the third-party imaging libraries as static i686 mingw-w64 libraries from Debian's
-# source packages (with Debian's patches, so their security fixes are in) into build/deps/i686.
-# Silent and quick when everything is already built; a build log per library is kept in
-# build/deps/logs and its tail is shown only when that build fails.
+# Builds the third-party imaging libraries as static mingw-w64 libraries from Debian's source
+# packages (with Debian's patches, so their security fixes are in) into build/deps/<arch>:
+#   bash cmake/build-deps.sh [i686|x86_64]     (i686 when no architecture is given)
+# i686 is what ships; x86_64 is the build the tests run under 64-bit Wine. The unpacked sources
+# are shared by both. Silent and quick when everything is already built; a build log per library
+# is kept in build/deps/logs and its tail is shown only when that build fails.
 set -euo pipefail
 
+ARCH=${1:-i686}
+case $ARCH in
+    i686 | x86_64) ;;
+    *) echo "build-deps: unknown architecture '$ARCH' (i686 or x86_64)" >&2; exit 2 ;;
+esac
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 DEPS="$ROOT/build/deps"
 SRC="$DEPS/src"
-WORK="$DEPS/work"
-PREFIX="$DEPS/i686"
-LOGS="$DEPS/logs"
-STAMPS="$DEPS/stamps"
-TOOLCHAIN="$ROOT/cmake/toolchain-i686-mingw.cmake"
-TRIPLET=i686-w64-mingw32
+WORK="$DEPS/work/$ARCH"
+PREFIX="$DEPS/$ARCH"
+LOGS="$DEPS/logs/$ARCH"
+STAMPS="$DEPS/stamps/$ARCH"
+TOOLCHAIN="$ROOT/cmake/toolchain-$ARCH-mingw.cmake"
+TRIPLET=$ARCH-w64-mingw32
 CC="$TRIPLET-gcc-posix"
 AR="$TRIPLET-ar"
 NM="$TRIPLET-nm"
+MINGW_PACKAGE_ARCH=${ARCH//_/-}
 JOBS=2
 CFLAGS_OPT="-O2"
 
@@ -75,7 +83,8 @@ ensure_tools() {
     # command -> Debian package that provides it
     local -A provider=(
         [cmake]=cmake [ninja]=ninja-build [nasm]=nasm [make]=make [awk]=mawk
-        [dpkg-source]=dpkg-dev [$CC]=gcc-mingw-w64-i686-posix [$AR]=binutils-mingw-w64-i686
+        [dpkg-source]=dpkg-dev [$CC]=gcc-mingw-w64-$MINGW_PACKAGE_ARCH-posix
+        [$AR]=binutils-mingw-w64-$MINGW_PACKAGE_ARCH
     )
     local cmd missing=()
     for cmd in "${!provider[@]}"; do
@@ -242,7 +251,7 @@ for pkg in "${PACKAGES[@]}"; do
     CURRENT_LOG="$LOGS/$pkg.log"
     : >"$CURRENT_LOG"
     fetch_source "$pkg"
-    echo "build-deps: building $pkg $VERSION" >&2
+    echo "build-deps: building $pkg $VERSION for $ARCH" >&2
     case $pkg in
         zlib) build_zlib ;;
         libjpeg-turbo) build_libjpeg_turbo ;;

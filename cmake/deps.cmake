@@ -2,7 +2,7 @@
 # as imported static targets: deps::jpeg deps::zlib deps::png deps::gif deps::tiff.
 
 if(NOT KAMOLT_DEPS_PREFIX)
-  set(KAMOLT_DEPS_PREFIX "${CMAKE_SOURCE_DIR}/build/deps/i686"
+  set(KAMOLT_DEPS_PREFIX "${CMAKE_SOURCE_DIR}/build/deps/${CMAKE_SYSTEM_PROCESSOR}"
       CACHE PATH "Prefix holding the cross-built third-party libraries")
 endif()
 

@@ -1,5 +1,12 @@
-# Windows tree: the program, its modules and tools, and the end-to-end suite, all into dist/.
-set(KAMOLT_DIST ${CMAKE_SOURCE_DIR}/dist)
+# Windows trees: the program and its modules, laid out as a user unpacks them. The i686 build is
+# the product and goes to dist/; the x86_64 build, which the tests run under 64-bit Wine, keeps its
+# copy inside its own tree.
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+  set(_kamolt_default_dist ${CMAKE_SOURCE_DIR}/dist)
+else()
+  set(_kamolt_default_dist ${CMAKE_BINARY_DIR}/dist)
+endif()
+set(KAMOLT_DIST ${_kamolt_default_dist} CACHE PATH "Folder the program and its modules are built into")
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${KAMOLT_DIST})
 set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${KAMOLT_DIST})
 

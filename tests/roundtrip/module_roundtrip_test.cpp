@@ -1,7 +1,8 @@
 // Round trips through the real converter modules under Wine, checked against ImageMagick as
 // the independent reader and writer. Run by "./kamolt.sh test" while the Wine bench is up
-// (DISPLAY and WINEPREFIX set by tests/e2e/wine_bench.sh); it calls
-//   wine build/win32/tools/module_tool.exe read|write dist/CONV_XXX.DLL ...
+// (DISPLAY, WINEPREFIX and WINELOADER set by tests/e2e/wine_bench.sh); it calls
+//   $WINELOADER $KAMOLT_MODULE_TOOL read|write $KAMOLT_MODULE_DIR/CONV_XXX.DLL ...
+// (by default the 64-bit test build: build/win64/tools/module_tool.exe, build/win64/dist)
 // and /usr/bin/convert, and compares pixels read back through ImageMagick.
 //
 // Adding a format: one row in kFormats (module, extension, the writer's option block as
@@ -56,7 +57,15 @@ fs::path Work() {
 }
 fs::path Tool() {
   const char* tool = std::getenv("KAMOLT_MODULE_TOOL");
-  return tool ? fs::path(tool) : Source() / "build" / "win32" / "tools" / "module_tool.exe";
+  return tool ? fs::path(tool) : Source() / "build" / "win64" / "tools" / "module_tool.exe";
+}
+fs::path Modules() {
+  const char* dir = std::getenv("KAMOLT_MODULE_DIR");
+  return dir ? fs::path(dir) : Source() / "build" / "win64" / "dist";
+}
+std::string Wine() {
+  const char* loader = std::getenv("WINELOADER");
+  return loader ? loader : "wine";
 }
 std::string WinPath(const fs::path& path) {
   std::string text = "Z:" + fs::absolute(path).string();
@@ -72,7 +81,7 @@ int Run(const std::string& command) {
 
 int Module(const std::string& command, const Format& format, const fs::path& in, const fs::path& out,
            const std::string& block = "") {
-  return Run("wine " + Quote(Tool().string()) + " " + command + " " + Quote(WinPath(Source() / "dist" / format.module)) +
+  return Run(Quote(Wine()) + " " + Quote(Tool().string()) + " " + command + " " + Quote(WinPath(Modules() / format.module)) +
              " " + Quote(WinPath(in)) + " " + Quote(WinPath(out)) + (block.empty() ? "" : " " + block));
 }
 

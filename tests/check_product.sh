@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Checks what users unpack: dist/ holds 32-bit Windows programs and modules that need nothing
+# beyond the DLLs every Windows has, and the modules export their entries by ordinal. The 64-bit
+# test build is checked for its machine type and the same entries, so the tests run what ships.
+#   bash tests/check_product.sh        (after both Windows trees are built)
+set -uo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+# DLLs of every Windows installation since XP; the runtime is linked statically.
+SYSTEM_DLLS=" kernel32.dll user32.dll gdi32.dll comdlg32.dll comctl32.dll winspool.drv advapi32.dll
+  shell32.dll msvcrt.dll winmm.dll ole32.dll oleaut32.dll version.dll shlwapi.dll "
+FAULTS=0
+
+fault() {
+  echo "check_product: $*" >&2
+  FAULTS=$((FAULTS + 1))
+}
+
+# check_folder <folder> <objdump> <expected file format>
+check_folder() {
+  local folder=$1 objdump=$2 format=$3 file headers dll ordinals found=0
+  for file in "$folder"/*.exe "$folder"/*.EXE "$folder"/*.DLL "$folder"/*.dll; do
+    [ -e "$file" ] || continue
+    found=1
+    headers=$("$objdump" -p "$file" 2>/dev/null) || { fault "$file is no Windows program"; continue; }
+    grep -q "file format $format\$" <<<"$headers" || fault "$file is not $format"
+    while read -r dll; do
+      [[ $SYSTEM_DLLS == *" ${dll,,} "* ]] || fault "$file needs $dll, which Windows does not have"
+    done < <(awk '/DLL Name:/ {print $3}' <<<"$headers")
+    case $(basename "$file") in
+      CONV_*.DLL)
+        # The program finds a module's reading and writing entries by ordinal only.
+        ordinals=$(sed -n 's/^\s*\[ *[0-9]*\] +base\[ *\([0-9]*\)\].*/\1/p' <<<"$headers" | tr '\n' ' ')
+        [[ " $ordinals" == *" 2 "* && " $ordinals" == *" 6 "* ]] ||
+          fault "$file does not export entries 2 and 6 (it exports: $ordinals)"
+        ;;
+    esac
+  done
+  (( found )) || fault "$folder holds no program"
+}
+
+check_folder dist i686-w64-mingw32-objdump pei-i386
+[ -f dist/Kamolt.exe ] || fault "dist/Kamolt.exe is missing"
+check_folder build/win64/dist x86_64-w64-mingw32-objdump pei-x86-64
+# Both builds must hold the same files, or the tests would check something else than ships.
+diff <(cd dist && ls | sort) <(cd build/win64/dist && ls | sort) >/dev/null ||
+  fault "dist/ and build/win64/dist/ hold different files"
+
+if (( FAULTS )); then
+  echo "check_product: $FAULTS fault(s) in what ships" >&2
+  exit 1
+fi
