@@ -84,6 +84,9 @@ void Viewer::Create(HINSTANCE instance, const std::string& commandLine) {
   window_ = CreateWindowExA(0, kClassName, "Viewer", kViewerStyle, kDesignLeft, kDesignTop, frame.right - frame.left,
                             frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
   if (!window_) throw std::runtime_error("Das Fenster kann nicht erzeugt werden");
+  // Until the settings give a place, resizing keeps the window where it was designed.
+  homeLeft_ = kDesignLeft;
+  homeTop_ = kDesignTop;
   ShowScrollBar(window_, SB_BOTH, FALSE);
   image_ = CreateWindowExA(0, "TImage", "Bild", WS_CHILD | WS_VISIBLE, 0, 0, kDesignImageWidth, kDesignImageHeight,
                            window_, nullptr, instance, nullptr);

@@ -49,14 +49,14 @@ ratio() { awk -v a="$(best "$1")" -v b="$(best "$2")" 'BEGIN {if (a > 0 && b > 0
 source tests/e2e/wine_bench.sh
 trap wine_bench_stop EXIT
 wine_bench_start || { echo "the Wine bench did not start"; exit 1; }
-TOOL=build/win32/tools/module_tool.exe
-winpath() { winepath -w "$1" 2>/dev/null; }
-MODULE=$(winpath "$ROOT/dist/CONV_JPG.DLL")
+TOOL=build/win64/tools/module_tool.exe
+winpath() { wine_bench_winpath "$1"; }
+MODULE=$(winpath "$ROOT/build/win64/dist/CONV_JPG.DLL")
 BLOCK=000200005500000000000000   # the writer's block: 512, quality 85, baseline
 
 echo "JPEG, 6000 x 4000, quality 85, baseline, one thread, $REPS repetitions (ms, best and median)"
 echo "  djpeg and cjpeg: Debian's libjpeg-turbo $(dpkg-query -W -f='${Version}' libjpeg-turbo-progs), x86_64, native"
-echo "  CONV_JPG.DLL: i686, its own libjpeg-turbo build with SIMD, under Wine $(wine --version 2>/dev/null)"
+echo "  CONV_JPG.DLL: the x86_64 test build, its own libjpeg-turbo build with SIMD, under 64-bit Wine $(wine --version 2>/dev/null)"
 echo "  codec core native: the same code as the module, x86_64, against Debian's libjpeg"
 DJPEG=$(time_tool djpeg -dct int -outfile /dev/null "$WORK/photo.jpg")
 # To a bottom-up bitmap djpeg, like the module, holds the whole picture before writing it.
@@ -77,11 +77,11 @@ echo "  (target: within 1.10x of the libjpeg-turbo tool; the module's figures in
 echo "   file and handing over the DIB, and writing beside the target and moving the file in place)"
 
 # The viewer: from CreateProcess to its title naming the photo, beside a program that does nothing.
-TIMER=build/win32/tools/start_timer.exe
+TIMER=build/win64/tools/start_timer.exe
 cp -f "$WORK/photo.jpg" "$WORK/viewer_photo.jpg"
 # Started in the photo's folder with its bare name, so the title begins with that name.
 time_viewer() {
-  (cd "$WORK" && wine "$ROOT/$TIMER" "viewer_photo.jpg (" "$(winpath "$ROOT/dist/Kamolt.exe")" \
+  (cd "$WORK" && wine "$ROOT/$TIMER" "viewer_photo.jpg (" "$(winpath "$ROOT/build/win64/dist/Kamolt.exe")" \
     viewer_photo.jpg 2>/dev/null | tr -d '\r')
 }
 viewer=()

@@ -7,6 +7,8 @@ namespace kamolt {
 namespace {
 
 constexpr WORD kReadEntry = 2;
+// The reading side's boxes name no particular module: hosts and users know this caption.
+constexpr const char* kReadingCaption = "CONV_xxx.DLL";
 constexpr WORD kSetReadOptionEntry = 14;
 using ReadEntry = HGLOBAL(WINAPI*)(const char* fileName);
 using SetReadOptionEntry = void(WINAPI*)(INT32 option);
@@ -28,7 +30,7 @@ HGLOBAL ConvertFileToDIB(const std::string& fileName, const std::string& extensi
   const std::string moduleName = ConverterModuleName(extensionKey);
   const win::Library module(LoadLibraryA(moduleName.c_str()));
   if (!module) {
-    win::ShowMessage(nullptr, "Die DLL zu diesem Format fehlt!", moduleName);
+    win::ShowMessage(nullptr, "Die DLL zu diesem Format fehlt!", kReadingCaption);
     return kNoDib;
   }
   if (extensionKey == ".JPG.") {
@@ -38,7 +40,7 @@ HGLOBAL ConvertFileToDIB(const std::string& fileName, const std::string& extensi
   }
   const auto read = Entry<ReadEntry>(module.Get(), kReadEntry);
   if (!read) {
-    win::ShowMessage(nullptr, "DLL fehlerhaft!", moduleName);
+    win::ShowMessage(nullptr, "DLL fehlerhaft!", kReadingCaption);
     return kNoDib;
   }
   const HGLOBAL dib = read(fileName.c_str());

@@ -337,6 +337,27 @@ TEST_F(Writer, MissingModuleFallsBackToABitmap) {
   EXPECT_EQ(ReadBytes(s.fileName).size(), 14 + Picture(24).size());
 }
 
+// The reading side's boxes carry one caption whatever the format.
+TEST_F(Writer, ReadingWithoutAUsableModuleShowsWhyAndGivesNoPicture) {
+  const std::string noRead = TestFolder() + "\\kamolt_fake_module_noread.dll";
+  ASSERT_TRUE(CopyFileA(noRead.c_str(), scratch_.File("CONV_PCX.DLL").c_str(), FALSE));
+  const struct {
+    const char* extensionKey;
+    const char* text;
+  } cases[] = {
+      {".GIF.", "Die DLL zu diesem Format fehlt!"},
+      {".PCX.", "DLL fehlerhaft!"},
+  };
+  for (const auto& c : cases) {
+    MessageBoxes boxes;
+    EXPECT_EQ(ConvertFileToDIB(scratch_.File("picture"), c.extensionKey), kNoDib) << c.extensionKey;
+    const auto seen = boxes.Seen();
+    ASSERT_EQ(seen.size(), 1u) << c.extensionKey;
+    EXPECT_EQ(seen[0].text, c.text);
+    EXPECT_EQ(seen[0].caption, "CONV_xxx.DLL");
+  }
+}
+
 TEST_F(Writer, ModuleWithoutTheWritingEntryWritesNothing) {
   InstallFake("EPS", false);
   const auto dib = ToGlobal(Picture(24));
