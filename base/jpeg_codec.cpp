@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <jpeglib.h>
 #include <jerror.h>
 // clang-format on
@@ -68,6 +69,12 @@ bool DecodeCore(jpeg_decompress_struct& info, ErrorTrap& trap, const std::uint8_
                 const DibAllocator& allocate, const JpegReadOptions& options, std::size_t& dibSize) {
   if (setjmp(trap.jump)) return false;
   jpeg_create_decompress(&info);
+  // libjpeg takes the length as unsigned long, which 64-bit Windows keeps at 32 bits: a longer
+  // file would be read cut short.
+  if (size > std::numeric_limits<unsigned long>::max()) {
+    Refuse(trap, "Datei zu groß");
+    return false;
+  }
   jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
   jpeg_read_header(&info, TRUE);
 
