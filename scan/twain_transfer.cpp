@@ -1,0 +1,278 @@
+#include "scan/twain_transfer.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <optional>
+#include <variant>
+
+#include "base/dib.h"
+#include "scan/memory_image.h"
+#include "scan/twain_capabilities.h"
+
+namespace kamolt {
+namespace {
+
+constexpr const char* kUnit = "Dca_acq";
+constexpr const char* kStripOperation = "DG_IMAGE/DAT_IMAGEMEMXFER/MSG_GET";
+
+}  // namespace
+
+void TwainAcquisition::Box(TwainWindow owner, int threshold, const char* text, const char* caption) {
+  if (Level() >= threshold) session_.Diagnostics().ShowOperationStatus(owner, 0, TWRC_SUCCESS, text, caption);
+}
+
+void TwainAcquisition::Composed(TwainWindow owner, int threshold, TW_UINT16 returnCode, const char* operation) {
+  if (Level() >= threshold) session_.Diagnostics().ShowOperationStatus(owner, 1, returnCode, "", operation);
+}
+
+int TwainAcquisition::AcquireImages(TwainWindow window, bool showSourceUI, TW_UINT16 mode) {
+  if (!session_.Diagnostics().Check(window != nullptr, kUnit, __LINE__)) return 0;
+  acquireMode_ = 0;
+  if (!session_.TWOpenDSM()) return 0;
+  if (!session_.TWOpenDS()) {
+    session_.TWCloseDSM();
+    return 0;
+  }
+  if (NegotiateScanCapabilities(session_, window, settings_) != TWRC_SUCCESS) {
+    if (session_.TWCloseDS() && session_.TWCloseDSM()) acquireMode_ = 0;
+    return 0;
+  }
+  if (session_.TWIsDSEnabled()) return 1;
+  const int enabled = session_.TWEnableDS(showSourceUI) ? 1 : 0;
+  acquireMode_ = mode;
+  if (!enabled && session_.TWCloseDS() && session_.TWCloseDSM()) acquireMode_ = 0;
+  return enabled;
+}
+
+bool TwainAcquisition::ProcessTwainEvent(void* message, TwainWindow window) {
+  if (!session_.Diagnostics().Check(message != nullptr, kUnit, __LINE__)) return false;
+  if (!session_.TWIsDSMOpen() || !session_.TWIsDSOpen()) return false;
+  TW_EVENT event{};
+  event.pEvent = message;
+  event.TWMessage = MSG_NULL;
+  const TW_UINT16 returnCode = session_.CallSource(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event);
+  switch (event.TWMessage) {
+    case MSG_XFERREADY:
+      if (acquireMode_ != 0) TransferImages(window);
+      else Box(window, 1, "Received while not in state 5", "MSG_XFERREADY");
+      break;
+    case MSG_CLOSEDSREQ:
+    case MSG_CLOSEDSOK:
+      if (session_.TWDisableDS() && session_.TWCloseDS() && session_.TWCloseDSM()) {
+        session_.Platform().PostClose(window);
+      }
+      break;
+    default:
+      break;
+  }
+  return returnCode == TWRC_DSEVENT;
+}
+
+void TwainAcquisition::TransferImages(TwainWindow window) {
+  DoMemTransfer(window);
+  if (!session_.TWIsDSMOpen()) acquireMode_ = 0;
+}
+
+void TwainAcquisition::DoMemTransfer(TwainWindow window) {
+  session_.Platform().ShowWaitCursor(true);
+  TW_PENDINGXFERS pending{};
+  do {
+    TW_HANDLE image = nullptr;
+    TW_INT16 pixelType = 0;
+    const Ending ending = TransferOneImage(window, image, pixelType);
+    if (ending == Ending::Done) FixBitMap(window, image, pixelType);
+    EndImage(window, ending, image, pending);
+  } while (pending.Count != 0);
+}
+
+bool TwainAcquisition::QueryOneValue(TW_UINT16 cap, TW_UINT32& item, TW_UINT16& returnCode) {
+  TwainPlatform& platform = session_.Platform();
+  TW_CAPABILITY capability{cap, TWON_DONTCARE16, nullptr};
+  returnCode = session_.CallSource(DG_CONTROL, DAT_CAPABILITY, MSG_GETCURRENT, &capability);
+  if (returnCode != TWRC_SUCCESS) return false;
+  if (capability.hContainer == nullptr) return true;
+  if (capability.ConType == TWON_ONEVALUE && platform.MemorySize(capability.hContainer) >= sizeof(TW_ONEVALUE)) {
+    if (const auto* one = static_cast<const TW_ONEVALUE*>(platform.LockMemory(capability.hContainer))) {
+      item = static_cast<TW_UINT16>(one->Item);
+      platform.UnlockMemory(capability.hContainer);
+    }
+  }
+  platform.FreeMemory(capability.hContainer);
+  return true;
+}
+
+std::uint32_t TwainAcquisition::FillColourTable(TwainWindow window, std::uint8_t* table, const TW_IMAGEINFO& info) {
+  const int bitCount = info.BitsPerPixel;
+  std::uint32_t count = 0;
+  switch (info.PixelType) {
+    case TWPT_BW: {
+      TW_UINT32 flavor = TWPF_CHOCOLATE;
+      TW_UINT16 returnCode = TWRC_SUCCESS;
+      if (!QueryOneValue(ICAP_PIXELFLAVOR, flavor, returnCode)) {
+        Composed(window, 2, returnCode, "ICAP_PIXELFLAVOR");
+        flavor = TWPF_CHOCOLATE;
+      }
+      WriteBlackWhiteTable(table, static_cast<TW_UINT16>(flavor));
+      count = 2;
+      break;
+    }
+    case TWPT_GRAY: count = WriteGreyTable(table, bitCount); break;
+    case TWPT_RGB: break;
+    default: {
+      TW_PALETTE8 palette{};
+      const TW_UINT16 returnCode = session_.CallSource(DG_IMAGE, DAT_PALETTE8, MSG_GET, &palette);
+      if (returnCode == TWRC_SUCCESS) {
+        count = WritePaletteTable(table, palette, bitCount);
+      } else {
+        Composed(window, 1, returnCode, "DG_IMAGE/DAT_PALETTE8/MSG_GET -- defaulting to 256 gray image palette");
+        count = WriteGreyTable(table, bitCount);
+      }
+      break;
+    }
+  }
+  // An empty table in front of indexed pixels would make every reader look for the
+  // pixels elsewhere; grey keeps the picture readable.
+  if (count == 0 && bitCount <= 8) count = WriteGreyTable(table, bitCount);
+  return count;
+}
+
+TwainAcquisition::Ending TwainAcquisition::TransferOneImage(TwainWindow window, TW_HANDLE& image,
+                                                            TW_INT16& pixelType) {
+  TwainPlatform& platform = session_.Platform();
+  if (Level() >= 2) {
+    DumpCapability(session_, window, ICAP_PIXELFLAVOR);
+    DumpCapability(session_, window, ICAP_PIXELTYPE);
+  }
+  TW_IMAGEINFO info{};
+  TW_UINT16 returnCode = session_.CallSource(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &info);
+  if (returnCode != TWRC_SUCCESS) {
+    Composed(window, 1, returnCode, "DG_IMAGE/DAT_IMAGEINFO/MSG_GET");
+    return Ending::NotStarted;
+  }
+
+  TW_SETUPMEMXFER setup{};
+  returnCode = session_.CallSource(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &setup);
+  const TW_UINT32 bufferSize =
+      returnCode == TWRC_SUCCESS && setup.Preferred != 0 ? setup.Preferred : kFallbackBufferSize;
+  const std::optional<ImageBlockPlan> plan = PlanImageBlock(info, bufferSize);
+  if (!plan) {
+    Box(window, 1, "Image size out of range in DoMemTransfer", "Memory Error");
+    return Ending::NotStarted;
+  }
+  const TW_HANDLE block = platform.AllocMemory(static_cast<std::size_t>(plan->blockBytes));
+  auto* bytes = block != nullptr ? static_cast<std::uint8_t*>(platform.LockMemory(block)) : nullptr;
+  if (bytes == nullptr) {
+    if (block != nullptr) platform.FreeMemory(block);
+    Box(window, 1, "GlobalAlloc Failed in DoMemTransfer", "Memory Error");
+    return Ending::NotStarted;
+  }
+  const auto release = [&] {
+    platform.UnlockMemory(block);
+    platform.FreeMemory(block);
+  };
+
+  std::int32_t xPerMetre = 0;
+  std::int32_t yPerMetre = 0;
+  TW_UINT32 units = TWON_DONTCARE16;
+  if (QueryOneValue(ICAP_UNITS, units, returnCode)) {
+    xPerMetre = PixelsPerMetre(FromFix32(info.XResolution), static_cast<TW_UINT16>(units));
+    yPerMetre = PixelsPerMetre(FromFix32(info.YResolution), static_cast<TW_UINT16>(units));
+  } else {
+    Composed(window, 1, returnCode, "DG_CONTROL/DAT_CAPABILITY/MSG_GETCURRENT");
+  }
+  const std::uint32_t colours = FillColourTable(window, bytes + kDibHeaderSize, info);
+  WriteImageHeader(bytes, *plan, static_cast<std::uint32_t>(plan->roundedBytes), xPerMetre, yPerMetre, colours);
+  std::uint8_t* pixels = bytes + kDibHeaderSize + 4 * colours;
+
+  returnCode = session_.CallSource(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &setup);
+  if (returnCode != TWRC_SUCCESS) {
+    Composed(window, 1, returnCode, "DG_CONTROL/DAT_SETUPMEMXFER/MSG_GET");
+    release();
+    return Ending::NotStarted;
+  }
+  // Strips land in a buffer of their own and are placed from there by their rows and
+  // offsets, so a source whose rows are not padded like ours, or that sends more than
+  // the block holds, cannot write past it.
+  const TW_UINT32 stripLength = setup.Preferred != 0 ? setup.Preferred : kFallbackBufferSize;
+  std::unique_ptr<std::uint8_t[]> strip(new (std::nothrow) std::uint8_t[stripLength]());
+  if (!strip) {
+    release();
+    Box(window, 1, "GlobalAlloc Failed in DoMemTransfer", "Memory Error");
+    return Ending::NotStarted;
+  }
+  do {
+    TW_IMAGEMEMXFER transfer{};
+    transfer.Memory.Flags = TWMF_APPOWNS | TWMF_POINTER;
+    transfer.Memory.Length = stripLength;
+    transfer.Memory.TheMem = strip.get();
+    returnCode = session_.CallSource(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &transfer);
+    if (returnCode == TWRC_SUCCESS || returnCode == TWRC_XFERDONE) {
+      const TW_UINT32 written = transfer.BytesWritten;
+      PlaceStrip(pixels, *plan, transfer, strip.get(), std::min(written, stripLength));
+    }
+  } while (returnCode == TWRC_SUCCESS);
+
+  switch (returnCode) {
+    case TWRC_XFERDONE:
+      Box(window, 3, "TWRC_XFERDONE", kStripOperation);
+      platform.UnlockMemory(block);
+      image = block;
+      pixelType = info.PixelType;
+      return Ending::Done;
+    case TWRC_CANCEL:
+      Box(window, 1, "TWRC_CANCEL", kStripOperation);
+      release();
+      return Ending::Cancelled;
+    case TWRC_FAILURE:
+      Composed(window, 1, returnCode, kStripOperation);
+      release();
+      return Ending::Failed;
+    default:
+      Box(window, 1, "Unknown Return Code", kStripOperation);
+      release();
+      return Ending::Unknown;
+  }
+}
+
+void TwainAcquisition::EndImage(TwainWindow window, Ending ending, TW_HANDLE image, TW_PENDINGXFERS& pending) {
+  TwainPlatform& platform = session_.Platform();
+  platform.ShowWaitCursor(false);
+  const TW_UINT16 returnCode = session_.CallSource(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending);
+  if (returnCode != TWRC_SUCCESS) {
+    Composed(window, 1, returnCode, "DG_CONTROL / DAT_PENDINGXFERS / MSG_ENDXFER");
+    // The count the source would have given is unknown; going on would ask it forever.
+    pending.Count = 0;
+  }
+  if (pending.Count == 0) CloseTwainSession();
+  if (ending == Ending::Done) platform.SendTransferDone(window, image, pending.Count);
+  else platform.SendTransferDone(window, nullptr, 0);
+  if ((ending == Ending::Done || ending == Ending::Unknown) && Level() >= 2) {
+    char text[32];
+    std::snprintf(text, sizeof text, "Images = %d", pending.Count);
+    session_.Diagnostics().ShowOperationStatus(nullptr, 0, TWRC_SUCCESS, text, "Pending Transfers");
+  }
+}
+
+void TwainAcquisition::FixBitMap(TwainWindow owner, TW_HANDLE image, TW_INT16 pixelType) {
+  if (!session_.Diagnostics().Check(image != nullptr, kUnit, __LINE__)) return;
+  TwainPlatform& platform = session_.Platform();
+  auto* bytes = static_cast<std::uint8_t*>(platform.LockMemory(image));
+  if (bytes == nullptr) return;
+  const auto measured = MeasureDib(bytes, platform.MemorySize(image));
+  if (const auto* layout = std::get_if<DibLayout>(&measured)) {
+    const bool swap = pixelType == TWPT_RGB && layout->bitCount == 24;
+    if (!FlipRows(bytes + layout->pixelOffset, layout->rowBytes, layout->height, layout->width, swap)) {
+      Box(owner, 1, "Could not allocate enough memory to flip image", "Error in FixBitMap in TWA_ACQ");
+    }
+  }
+  platform.UnlockMemory(image);
+}
+
+void TwainAcquisition::CloseTwainSession() {
+  if (session_.TWDisableDS() && session_.TWCloseDS()) session_.TWCloseDSM();
+  acquireMode_ = 0;
+}
+
+}  // namespace kamolt

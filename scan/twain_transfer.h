@@ -1,0 +1,51 @@
+#pragma once
+// One acquisition against a TWAIN source: open manager and source, negotiate, enable, then
+// filter the scan module's messages through the source and, on its transfer-ready
+// message, bring every pending image over by memory transfer into a bitmap block that is
+// sent to the scan module window.
+#include <cstdint>
+
+#include "base/scan_settings.h"
+#include "base/twain_types.h"
+#include "scan/twain_session.h"
+
+namespace kamolt {
+
+class TwainAcquisition {
+ public:
+  TwainAcquisition(TwainSession& session, ScanSettings& settings) : session_(session), settings_(settings) {}
+  TwainAcquisition(const TwainAcquisition&) = delete;
+  TwainAcquisition& operator=(const TwainAcquisition&) = delete;
+
+  // 1 when the source is enabled, 0 when the acquisition could not start.
+  int AcquireImages(TwainWindow window, bool showSourceUI, TW_UINT16 mode);
+  // true when the message was the source's; the loop then neither translates nor
+  // dispatches it.
+  bool ProcessTwainEvent(void* message, TwainWindow window);
+  void TransferImages(TwainWindow window);
+  void DoMemTransfer(TwainWindow window);
+  // Turns the block's rows upside down and, for colour, red and blue round.
+  void FixBitMap(TwainWindow owner, TW_HANDLE image, TW_INT16 pixelType);
+  // Disables the source, closes it and closes the manager, each step only after the one before.
+  void CloseTwainSession();
+
+  TW_UINT16 AcquireMode() const { return acquireMode_; }
+
+ private:
+  enum class Ending { Done, Cancelled, Failed, Unknown, NotStarted };
+  int Level() const { return session_.Diagnostics().GetDiagnosticLevel(); }
+  void Box(TwainWindow owner, int threshold, const char* text, const char* caption);
+  void Composed(TwainWindow owner, int threshold, TW_UINT16 returnCode, const char* operation);
+  // Brings one image over; returns how it ended and, when done, hands the block out.
+  Ending TransferOneImage(TwainWindow window, TW_HANDLE& image, TW_INT16& pixelType);
+  // Writes the colour table the pixel type calls for; returns its number of entries.
+  std::uint32_t FillColourTable(TwainWindow window, std::uint8_t* table, const TW_IMAGEINFO& info);
+  bool QueryOneValue(TW_UINT16 cap, TW_UINT32& item, TW_UINT16& returnCode);
+  void EndImage(TwainWindow window, Ending ending, TW_HANDLE image, TW_PENDINGXFERS& pending);
+
+  TwainSession& session_;
+  ScanSettings& settings_;
+  TW_UINT16 acquireMode_ = 0;
+};
+
+}  // namespace kamolt
