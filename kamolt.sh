@@ -115,6 +115,7 @@ start_bench() {
 
 run_main_job() {
   start_bench win64
+  wine_bench_install_scanner build/win64/dist/KamoltVirtualScanner.ds || exit 1
   local shot=$ROOT/build/screenshots/viewer.png
   mkdir -p "$(dirname "$shot")"
   (cd build/win64/dist && wine_bench_run Kamolt.exe sample.bmp) &
@@ -159,6 +160,7 @@ run_tests() {
   mkdir -p "$SHOTS"
   local status=0 dist64=$ROOT/build/win64/dist
   start_bench win64
+  wine_bench_install_scanner "$dist64/KamoltVirtualScanner.ds" || { say "the virtual scanner could not be installed"; exit 1; }
   run_e2e win64 "$dist64" || status=$?
   # The converter modules' round trips against ImageMagick, on the same bench.
   KAMOLT_MODULE_TOOL=$ROOT/build/win64/tools/module_tool.exe KAMOLT_MODULE_DIR=$dist64 \
@@ -171,6 +173,7 @@ run_tests() {
   if [ -n "$RUNS_32BIT" ]; then
     say "this machine runs 32-bit programs: the end-to-end suite once more on the 32-bit product"
     start_bench win32
+    wine_bench_install_scanner "$ROOT/dist/KamoltVirtualScanner.ds" || { say "the virtual scanner could not be installed"; exit 1; }
     run_e2e win32 "$ROOT/dist" || status=$?
     wine_bench_stop || :
   fi

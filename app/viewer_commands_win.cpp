@@ -8,6 +8,7 @@
 #include "app/print_layout.h"
 #include "app/viewer_win.h"
 #include "win/message_box_win.h"
+#include "win/start_program_win.h"
 #include "win/system_message_win.h"
 
 namespace kamolt {
@@ -103,19 +104,6 @@ void Viewer::PrintPicture() {
   EndDoc(dc);
 }
 
-void Viewer::OnHelp() {
-  // The help viewer is found on the search path and the help file in the working folder.
-  char commandLine[] = "hh.exe Kamolt.chm";
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOWNORMAL;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    throw std::runtime_error("hh.exe kann nicht gestartet werden: " + PlatformError(GetLastError()));
-  }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-}
+void Viewer::OnHelp() { win::StartHelp(); }
 
 }  // namespace kamolt

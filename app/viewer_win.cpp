@@ -179,7 +179,7 @@ LRESULT Viewer::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_CLOSE: OnClose(); return 0;
-    case WM_DESTROY: PostQuitMessage(0); return 0;
+    case WM_DESTROY: PostQuitMessage(exitCode_); return 0;
     case WM_HELP:
       OnHelp();
       return TRUE;

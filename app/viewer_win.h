@@ -33,6 +33,8 @@ class Viewer {
   // Throws std::runtime_error while the settings file is not open (its creation failed).
   IniFile& Settings();
   const StartupState& Startup() const { return startup_; }
+  // What the process returns once the viewer has closed; an unattended run tells its result.
+  void SetExitCode(int code) { exitCode_ = code; }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -92,6 +94,7 @@ class Viewer {
   Size view_{};
   Size scrollRange_{};
   bool created_ = false;
+  int exitCode_ = 0;
 };
 
 // The one viewer of the process.

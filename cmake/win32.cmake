@@ -19,6 +19,7 @@ target_link_libraries(kamolt_jpeg PUBLIC deps::jpeg)
 add_subdirectory(app)
 add_subdirectory(tools)
 add_subdirectory(convert)
+add_subdirectory(clip)
 add_subdirectory(scan)
 add_subdirectory(modules)
 

@@ -1,11 +1,14 @@
 #pragma once
+// The scan dialog "Scan": target name, format, resolution, colour depth, paper size and the
+// scanner's options. It runs modally over the viewer, or with /X scans at once without
+// showing itself.
 #include <windows.h>
 
 namespace kamolt {
 
-// Creates a new window of the scan dialog over the viewer; it reads the command line for its own
-// options and either does its work at once or runs modally. Until that window is built,
-// the viewer stays as it is.
+inline constexpr char kScanDialogClass[] = "TScan";
+
+// Creates a new dialog window over the viewer and returns when it is over.
 void OpenScanDialog(HWND viewer);
 
 }  // namespace kamolt

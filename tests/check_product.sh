@@ -19,7 +19,7 @@ fault() {
 # check_folder <folder> <objdump> <expected file format>
 check_folder() {
   local folder=$1 objdump=$2 format=$3 file headers dll ordinals found=0
-  for file in "$folder"/*.exe "$folder"/*.EXE "$folder"/*.DLL "$folder"/*.dll; do
+  for file in "$folder"/*.exe "$folder"/*.EXE "$folder"/*.DLL "$folder"/*.dll "$folder"/*.ds; do
     [ -e "$file" ] || continue
     found=1
     headers=$("$objdump" -p "$file" 2>/dev/null) || { fault "$file is no Windows program"; continue; }
@@ -33,6 +33,10 @@ check_folder() {
         ordinals=$(sed -n 's/^\s*\[ *[0-9]*\] +base\[ *\([0-9]*\)\].*/\1/p' <<<"$headers" | tr '\n' ' ')
         [[ " $ordinals" == *" 2 "* && " $ordinals" == *" 6 "* ]] ||
           fault "$file does not export entries 2 and 6 (it exports: $ordinals)"
+        ;;
+      *.ds)
+        # A TWAIN source manager looks its source's entry up by its plain name.
+        grep -Eq '^\s*\[ *[0-9]+\] DS_Entry$' <<<"$headers" || fault "$file does not export DS_Entry by name"
         ;;
     esac
   done

@@ -3,7 +3,7 @@
 namespace kamolt::win {
 
 int ShowMessage(HWND owner, const std::string& text, const std::string& caption, UINT style) {
-  return MessageBoxA(owner, text.c_str(), caption.c_str(), style);
+  return MessageBoxA(owner, text.c_str(), caption.empty() ? nullptr : caption.c_str(), style);
 }
 
 void ShowErrorBox(const std::string& text) {

@@ -7,6 +7,7 @@
 
 namespace kamolt::win {
 
+// An empty caption gives the platform's default one.
 int ShowMessage(HWND owner, const std::string& text, const std::string& caption, UINT style = MB_OK);
 
 // The application's standard error box: caption "Kamolt", stop icon, OK.

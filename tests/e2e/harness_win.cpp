@@ -133,13 +133,14 @@ void WaitUntilInputRead(HWND target) {
 // modifiers held, through the system's input queue, and returns once the
 // target has read these events and handled them.
 void PressThroughInputQueue(HWND target, WORD virtualKey, wchar_t unicode,
-                            bool ctrl, bool shift) {
+                            bool ctrl, bool shift, bool alt = false) {
   if (!IsWindow(target)) throw std::runtime_error("PressKey: target window does not exist");
   BringToFront(target);
 
   std::vector<INPUT> inputs;
   if (ctrl) inputs.push_back(KeyInput(VK_CONTROL, false));
   if (shift) inputs.push_back(KeyInput(VK_SHIFT, false));
+  if (alt) inputs.push_back(KeyInput(VK_MENU, false));
   if (unicode != 0) {
     INPUT input{};
     input.type = INPUT_KEYBOARD;
@@ -152,6 +153,7 @@ void PressThroughInputQueue(HWND target, WORD virtualKey, wchar_t unicode,
     inputs.push_back(KeyInput(virtualKey, false));
     inputs.push_back(KeyInput(virtualKey, true));
   }
+  if (alt) inputs.push_back(KeyInput(VK_MENU, true));
   if (shift) inputs.push_back(KeyInput(VK_SHIFT, true));
   if (ctrl) inputs.push_back(KeyInput(VK_CONTROL, true));
 
@@ -466,8 +468,8 @@ void AnswerMessageBox(HWND box, int buttonId) {
 
 // ---------------------------------------------------------------- input
 
-void PressKey(HWND target, WORD virtualKey, bool ctrl, bool shift) {
-  PressThroughInputQueue(target, virtualKey, 0, ctrl, shift);
+void PressKey(HWND target, WORD virtualKey, bool ctrl, bool shift, bool alt) {
+  PressThroughInputQueue(target, virtualKey, 0, ctrl, shift, alt);
 }
 
 void TypeText(HWND target, const std::string& text) {

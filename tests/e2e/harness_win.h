@@ -112,10 +112,10 @@ std::optional<MessageBoxSeen> WaitMessageBox(DWORD processId,
 void AnswerMessageBox(HWND box, int buttonId = IDOK);
 
 // A key press through the system's input queue (SendInput) while `target`'s
-// window is in the foreground with `target` focused, with Ctrl/Shift held as
+// window is in the foreground with `target` focused, with Ctrl/Shift/Alt held as
 // asked. Returns once the target's thread has taken the key up out of its
 // queue and finished handling it.
-void PressKey(HWND target, WORD virtualKey, bool ctrl = false, bool shift = false);
+void PressKey(HWND target, WORD virtualKey, bool ctrl = false, bool shift = false, bool alt = false);
 // Types the characters one key at a time: real keys where the keyboard layout
 // has them (\n is Enter, \t is Tab), Unicode input for the rest.
 void TypeText(HWND target, const std::string& text);

@@ -5,6 +5,7 @@
 #   wine_bench_run <exe> [args...]   # returns the program's exit code
 #   wine_bench_screenshot <png>      # what a person would see on the screen
 #   wine_bench_winpath <unix path>   # prints the Windows form of a path
+#   wine_bench_install_scanner <ds>  # makes a TWAIN source the manager's scanner
 #   wine_bench_stop                  # safe to call twice; meant for a trap
 #
 # The functions leave the caller's shell options alone (no set -e here) and
@@ -33,7 +34,7 @@ fi
 WINE_BENCH_SCREEN="${WINE_BENCH_SCREEN:-1024x768}"
 
 # Bump when the prefix set-up below changes, so old prefixes are rebuilt.
-WINE_BENCH_PREFIX_VERSION=3
+WINE_BENCH_PREFIX_VERSION=4
 
 _wine_bench_log() {
   echo "wine_bench: $*" >&2
@@ -84,8 +85,17 @@ _wine_bench_make_prefix() {
     '"Desktop"="Default"' '' \
     '[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]' \
     "\"Default\"=\"${w}x${h}\"" '' \
-    '[HKEY_LOCAL_MACHINE\Software\Wine\Ports]' \
-    '"COM1"=""' '"COM2"=""' '"COM3"=""' '"COM4"=""' '' >"$reg"
+    '[HKEY_LOCAL_MACHINE\Software\Wine\Ports]' >"$reg"
+  # Wine opens a COM port it has no mapping for as /dev/ttyS<n-1>, and ttyS0 is
+  # the machine's console: no test may ever reach a real line. COM1 to COM10,
+  # all the program offers, are mapped to an empty folder, which cannot be
+  # opened as a port; Wine gives the real lines the numbers after them.
+  local no_line="$prefix/no-serial-line" port
+  mkdir -p "$no_line" || return 1
+  for port in 1 2 3 4 5 6 7 8 9 10; do
+    printf '"COM%s"="%s"\r\n' "$port" "$no_line" >>"$reg"
+  done
+  printf '\r\n' >>"$reg"
   if ! WINEPREFIX="$prefix" WINEDEBUG=-all wine regedit.exe /S "$reg" >/dev/null 2>&1; then
     _wine_bench_log "importing the bench registry settings failed"
     return 1
@@ -93,9 +103,6 @@ _wine_bench_make_prefix() {
   # This Wine looks for its own fonts beside a 32-bit installation only; without
   # Marlett the caption buttons show letters.
   cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/" || return 1
-  # Wine maps COM1 to COM4 onto /dev/ttyS0 to ttyS3, and ttyS0 is the
-  # machine's console: no test may ever open a real line.
-  rm -f "$prefix"/dosdevices/com[0-9]*
   # The 64-bit TWAIN manager lives only in system32; the program looks for it
   # in the Windows folder, where 32-bit Windows keeps TWAIN_32.DLL.
   if [ -f "$prefix/drive_c/windows/system32/twain_32.dll" ]; then
@@ -196,6 +203,24 @@ wine_bench_winpath() {
     return 2
   fi
   wine winepath.exe -w "$1" 2>/dev/null
+}
+
+# The source managers load exactly the sources named sane.ds and gphoto2.ds, from
+# twain_64 (64-bit Wine) or twain_32 beside the Windows folder; the test scripts the
+# source through the file it reads beside itself.
+wine_bench_install_scanner() {
+  if [ $# -ne 1 ] || [ ! -f "$1" ]; then
+    _wine_bench_log "usage: wine_bench_install_scanner <path of the .ds>"
+    return 2
+  fi
+  if [ -z "${WINEPREFIX:-}" ] || [ ! -d "$WINEPREFIX/drive_c/windows" ]; then
+    _wine_bench_log "no bench prefix; call wine_bench_start first"
+    return 1
+  fi
+  local folder=twain_32
+  [ "$WINE_BENCH_ARCH" = win64 ] && folder=twain_64
+  mkdir -p "$WINEPREFIX/drive_c/windows/$folder" || return 1
+  cp "$1" "$WINEPREFIX/drive_c/windows/$folder/sane.ds"
 }
 
 wine_bench_stop() {

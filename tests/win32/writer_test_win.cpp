@@ -16,15 +16,13 @@
 #include "convert/output_format.h"
 #include "convert/writer_win.h"
 #include "harness_win.h"
+#include "message_boxes_win.h"
 #include "win/handles_win.h"
 
 namespace kamolt {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-constexpr int kFileNameCombo = 0x47C;  // cmb13 of the save dialog
-constexpr int kFileNameEdit = 0x480;   // edt1
 
 std::string TestFolder() {
   char path[MAX_PATH];
@@ -85,54 +83,6 @@ Bytes RgbOf(const Bytes& dib) {
   for (int y = 0; y < picture.Height(); ++y) picture.RowToRgb(y, rgb.data() + 3 * picture.Width() * y);
   return rgb;
 }
-
-bool IsSaveDialog(HWND window) {
-  return e2e::ClassName(window) == "#32770" &&
-         (e2e::FindChild(window, kFileNameCombo) != nullptr || e2e::FindChild(window, kFileNameEdit) != nullptr);
-}
-
-bool IsMessageBox(HWND window) {
-  return e2e::ClassName(window) == "#32770" && GetDlgItem(window, 0xFFFF) != nullptr && !IsSaveDialog(window);
-}
-
-// Answers every message box of this process with OK from a helper thread while the test
-// thread sits in the box's modal loop, and keeps what they said.
-class MessageBoxes {
- public:
-  MessageBoxes() : thread_([this] { Run(); }) {}
-  ~MessageBoxes() {
-    stop_ = true;
-    thread_.join();
-  }
-  std::vector<e2e::MessageBoxSeen> Seen() {
-    const std::lock_guard<std::mutex> hold(mutex_);
-    return seen_;
-  }
-
- private:
-  void Run() {
-    while (!stop_) {
-      for (HWND window : e2e::TopLevelWindows(GetCurrentProcessId())) {
-        if (!IsMessageBox(window)) continue;
-        {
-          const std::lock_guard<std::mutex> hold(mutex_);
-          seen_.push_back({window, e2e::WindowText(window), e2e::WindowText(GetDlgItem(window, 0xFFFF))});
-        }
-        try {
-          e2e::AnswerMessageBox(window, IDOK);
-        } catch (const std::exception&) {
-          // The test sees the box in its list and fails on what follows.
-        }
-      }
-      Sleep(10);
-    }
-  }
-
-  std::atomic<bool> stop_{false};
-  std::mutex mutex_;
-  std::vector<e2e::MessageBoxSeen> seen_;
-  std::thread thread_;
-};
 
 // Answers the save dialog: types the name and confirms it, or cancels when it is empty.
 class SaveDialogAnswer {
