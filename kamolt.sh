@@ -15,6 +15,7 @@ DEBIAN_PACKAGES=(
   wine wine64 fonts-wine xvfb xauth x11-utils imagemagick ghostscript
   cups cups-client cups-bsd printer-driver-cups-pdf libcups2 poppler-utils
   libgtest-dev libgmock-dev googletest libpng-dev libjpeg62-turbo-dev libgif-dev libtiff-dev zlib1g-dev
+  pulseaudio pulseaudio-utils sox libsox-fmt-mp3
 )
 # Only on machines that run 32-bit Linux programs: 32-bit Wine for a second end-to-end run.
 WINE32_PACKAGES=(wine32:i386 libcups2:i386)
@@ -159,6 +160,10 @@ run_tests() {
   rm -rf "$SHOTS"
   mkdir -p "$SHOTS"
   local status=0 dist64=$ROOT/build/win64/dist
+  # Real sound for the recorder: the tests' own PulseAudio server, reached by Wine's driver.
+  # shellcheck source=tests/e2e/sound_bench.sh
+  source tests/e2e/sound_bench.sh
+  sound_bench_start || { say "the sound bench did not start"; exit 1; }
   start_bench win64
   wine_bench_install_scanner "$dist64/KamoltVirtualScanner.ds" || { say "the virtual scanner could not be installed"; exit 1; }
   run_e2e win64 "$dist64" || status=$?
@@ -177,6 +182,7 @@ run_tests() {
     run_e2e win32 "$ROOT/dist" || status=$?
     wine_bench_stop || :
   fi
+  sound_bench_stop
   local bmp
   for bmp in "$SHOTS"/*.bmp; do
     [ -e "$bmp" ] || continue

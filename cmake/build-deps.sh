@@ -29,19 +29,20 @@ JOBS=2
 CFLAGS_OPT="-O2"
 
 # Build order matters: later libraries link against earlier ones.
-PACKAGES=(zlib libjpeg-turbo libpng1.6 giflib tiff)
+PACKAGES=(zlib libjpeg-turbo libpng1.6 giflib tiff lame)
 declare -A DEPENDS=([libpng1.6]="zlib" [tiff]="zlib libjpeg-turbo")
 # Bump a recipe number when the way a library is built changes, so its stamp goes stale.
-declare -A RECIPE=([zlib]=1 [libjpeg-turbo]=1 [libpng1.6]=1 [giflib]=1 [tiff]=1)
-declare -A OUTPUT=([zlib]=libz.a [libjpeg-turbo]=libjpeg.a [libpng1.6]=libpng16.a
-                   [giflib]=libgif.a [tiff]=libtiff.a)
+declare -A RECIPE=([zlib]=1 [libjpeg-turbo]=1 [libpng1.6]=1 [giflib]=1 [tiff]=1 [lame]=1)
+# What each build leaves under the prefix; its absence makes the build run again.
+declare -A OUTPUT=([zlib]=lib/libz.a [libjpeg-turbo]=lib/libjpeg.a [libpng1.6]=lib/libpng16.a
+                   [giflib]=lib/libgif.a [tiff]=lib/libtiff.a [lame]=bin/lame.exe)
 
 stamp_of() { echo "$STAMPS/$1.done"; }
 
 stamp_current() {
     local pkg=$1 f
     f=$(stamp_of "$pkg")
-    [[ -f $f && -f $PREFIX/lib/${OUTPUT[$pkg]} ]] && grep -qx "recipe=${RECIPE[$pkg]}" "$f"
+    [[ -f $f && -f $PREFIX/${OUTPUT[$pkg]} ]] && grep -qx "recipe=${RECIPE[$pkg]}" "$f"
 }
 
 all_current() {
@@ -52,7 +53,7 @@ all_current() {
 # The common case: nothing to do, say nothing.
 if all_current; then exit 0; fi
 
-mkdir -p "$SRC" "$WORK" "$PREFIX/include" "$PREFIX/lib" "$LOGS" "$STAMPS"
+mkdir -p "$SRC" "$WORK" "$PREFIX/include" "$PREFIX/lib" "$PREFIX/bin" "$LOGS" "$STAMPS"
 
 CURRENT_LOG=/dev/null
 
@@ -244,6 +245,23 @@ build_tiff() {
     grep -q '^#define PACKBITS_SUPPORT 1' "$cfg" || fail "libtiff configured without PackBits"
 }
 
+build_lame() {
+    # Only the encoder program ships, as one static executable that needs nothing beyond the
+    # system DLLs; the library stays inside it. Debian's configure script is used as it stands.
+    local bdir="$WORK/lame"
+    rm -rf "$bdir"
+    mkdir -p "$bdir"
+    (
+        cd "$bdir"
+        run "$SRCDIR/configure" --host="$TRIPLET" --disable-shared --enable-static \
+            --disable-gtktest --disable-mp3x --disable-nasm --enable-frontend \
+            --with-fileio=lame CC="$CC" CFLAGS="$CFLAGS_OPT" LDFLAGS="-static -static-libgcc"
+        run make -j"$JOBS"
+    ) || exit 1
+    [[ -f $bdir/frontend/lame.exe ]] || fail "the LAME build made no lame.exe"
+    run "$TRIPLET-strip" -o "$PREFIX/bin/lame.exe" "$bdir/frontend/lame.exe"
+}
+
 ensure_tools
 
 for pkg in "${PACKAGES[@]}"; do
@@ -258,6 +276,7 @@ for pkg in "${PACKAGES[@]}"; do
         libpng1.6) build_libpng ;;
         giflib) build_giflib ;;
         tiff) build_tiff ;;
+        lame) build_lame ;;
     esac
     printf 'version=%s\nrecipe=%s\n' "$VERSION" "${RECIPE[$pkg]}" >"$(stamp_of "$pkg")"
     # Whatever linked against the old build must be rebuilt against this one.

@@ -21,6 +21,7 @@ add_subdirectory(tools)
 add_subdirectory(convert)
 add_subdirectory(clip)
 add_subdirectory(scan)
+add_subdirectory(media)
 add_subdirectory(modules)
 
 # A picture to show right after unpacking.
