@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Kamolt's one entry for building and checking it on Linux:
-#   ./kamolt.sh run    show the viewer with the sample picture under Wine and keep a screenshot
+#   ./kamolt.sh run    scan a page on the virtual scanner under Wine, show it in the viewer and keep a screenshot
 #   ./kamolt.sh test   run every test: unit tests natively, end-to-end tests under Wine
 #   ./kamolt.sh build  set up what is missing and build both trees
 # It installs what it needs (as root, on Debian 12) and is quiet when all is there.
@@ -15,6 +15,7 @@ DEBIAN_PACKAGES=(
   wine wine64 fonts-wine xvfb xauth x11-utils imagemagick ghostscript
   cups cups-client cups-bsd printer-driver-cups-pdf libcups2 poppler-utils
   libgtest-dev libgmock-dev googletest libpng-dev libjpeg62-turbo-dev libgif-dev libtiff-dev zlib1g-dev
+  unzip fp-utils libchm-bin
   pulseaudio pulseaudio-utils sox libsox-fmt-mp3
 )
 # Only on machines that run 32-bit Linux programs: 32-bit Wine for a second end-to-end run.
@@ -102,6 +103,9 @@ build() {
   ninja -C build/win32 --quiet
   ninja -C build/win64 --quiet
   bash tests/check_product.sh
+  # The release archives of both trees: the product's to ship, the 64-bit one for the tests.
+  ninja -C build/win32 --quiet release_archive
+  ninja -C build/win64 --quiet release_archive
 }
 
 # Starts the Wine bench for one architecture (win64 or win32); see tests/e2e/wine_bench.sh.
@@ -116,13 +120,25 @@ start_bench() {
 
 run_main_job() {
   start_bench win64
-  wine_bench_install_scanner build/win64/dist/KamoltVirtualScanner.ds || exit 1
-  local shot=$ROOT/build/screenshots/viewer.png
+  local dist=build/win64/dist job=$ROOT/build/mainjob
+  wine_bench_install_scanner "$dist/KamoltVirtualScanner.ds" || { say "the virtual scanner did not install"; exit 1; }
+  printf '[Scanner]\r\nPages=1\r\n' >"$WINEPREFIX/drive_c/windows/twain_64/KamoltVirtualScanner.ini"
+  # A copy of the program set to scan A4 in colour, at 100 DPI so that the viewer shows much of the page.
+  rm -rf "$job"
+  mkdir -p "$job/app" "$job/pics"
+  cp "$dist/Kamolt.exe" "$dist"/CONV_*.DLL "$job/app/"
+  printf '[Scan]\r\nDPI0=100\r\nDefDPI=100\r\nFormat0=210,297,DIN A4\r\nDefFormat=DIN A4\r\n' >"$job/app/Kamolt.INI"
+  wine_bench_run "$job/app/Kamolt.exe" -S "$(wine_bench_winpath "$job/pics")\\bild01" /CJPG /X ||
+    { say "the scan failed"; exit 1; }
+  local jpeg=$job/pics/bild01.JPG shot=$ROOT/build/screenshots/scan-viewer.png
+  [ -f "$jpeg" ] || { say "the scan wrote no picture"; exit 1; }
   mkdir -p "$(dirname "$shot")"
-  (cd build/win64/dist && wine_bench_run Kamolt.exe sample.bmp) &
-  wine_bench_run build/win64/tools/wait_window.exe "sample.bmp (" 20000 || { say "the viewer did not show up"; exit 1; }
+  (cd "$job/pics" && wine_bench_run "$job/app/Kamolt.exe" bild01.JPG) &
+  wine_bench_run build/win64/tools/wait_window.exe "bild01.JPG (" 20000 || { say "the viewer did not show up"; exit 1; }
   wine_bench_screenshot "$shot" || exit 1
-  say "the viewer shows sample.bmp (64-bit test build under 64-bit Wine); screenshot: $shot"
+  say "scanned on the virtual scanner (64-bit test build under 64-bit Wine): $jpeg"
+  say "hand-off file: $job/app/SendToZelvo.TXT"
+  say "the viewer with the picture: $shot"
 }
 
 # Printing is tested for real: a CUPS PDF printer as the default one, which Wine prints to.
@@ -156,6 +172,7 @@ SHOTS=$ROOT/build/screenshots/failures
 
 run_tests() {
   ctest --test-dir build/native --output-on-failure
+  bash tests/help_file_test.sh dist/Kamolt.chm
   start_printer
   rm -rf "$SHOTS"
   mkdir -p "$SHOTS"
@@ -166,6 +183,10 @@ run_tests() {
   sound_bench_start || { say "the sound bench did not start"; exit 1; }
   start_bench win64
   wine_bench_install_scanner "$dist64/KamoltVirtualScanner.ds" || { say "the virtual scanner could not be installed"; exit 1; }
+  # The release archive unpacked and started, before any test leaves a file in dist.
+  # shellcheck source=tests/release_archive_test.sh
+  source tests/release_archive_test.sh
+  release_archive_test build/win64 "$dist64" || status=$?
   run_e2e win64 "$dist64" || status=$?
   # The converter modules' round trips against ImageMagick, on the same bench.
   KAMOLT_MODULE_TOOL=$ROOT/build/win64/tools/module_tool.exe KAMOLT_MODULE_DIR=$dist64 \
@@ -179,6 +200,7 @@ run_tests() {
     say "this machine runs 32-bit programs: the end-to-end suite once more on the 32-bit product"
     start_bench win32
     wine_bench_install_scanner "$ROOT/dist/KamoltVirtualScanner.ds" || { say "the virtual scanner could not be installed"; exit 1; }
+    release_archive_test build/win32 "$ROOT/dist" || status=$?
     run_e2e win32 "$ROOT/dist" || status=$?
     wine_bench_stop || :
   fi

@@ -65,7 +65,8 @@ void Viewer::Create(HINSTANCE instance, const std::string& commandLine) {
   windowClass.style = CS_DBLCLKS;
   windowClass.lpfnWndProc = WindowProc;
   windowClass.hInstance = instance;
-  windowClass.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+  // The program's own icon is its first icon resource.
+  windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(1));
   windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = kClassName;

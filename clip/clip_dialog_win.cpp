@@ -18,6 +18,7 @@
 #include "win/dialog_controls_win.h"
 #include "win/handles_win.h"
 #include "win/message_box_win.h"
+#include "win/own_window_win.h"
 #include "win/start_program_win.h"
 
 namespace kamolt {
@@ -119,9 +120,11 @@ class ClipDialog {
   // window goes, and the program ends when the dialog asked for it.
   void Run();
 
- private:
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  // For the window procedure of its class.
+  HWND Window() const { return window_; }
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+ private:
   void CreateWindowAndControls();
 
   void OnCreate();
@@ -179,16 +182,7 @@ void ClipDialog::Run() {
 }
 
 void ClipDialog::CreateWindowAndControls() {
-  static const bool registered = [] {
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kClipDialogClass;
-    return RegisterClassA(&windowClass) != 0;
-  }();
-  if (!registered) throw std::runtime_error("Die Fensterklasse " + std::string(kClipDialogClass) + " fehlt");
+  win::RegisterOwnWindowClass(kClipDialogClass, win::OwnWindowProc<ClipDialog>);
 
   const SIZE frame = win::FrameSizeFor(kDesignClientWidth, kDesignClientHeight, kDialogStyle, kDialogExStyle);
   window_ = CreateWindowExA(kDialogExStyle, kClipDialogClass, "Ablage", kDialogStyle, kDesignLeft, kDesignTop, frame.cx,
@@ -197,16 +191,6 @@ void ClipDialog::CreateWindowAndControls() {
   font_.Reset(win::CreateDialogFont());
   for (const win::ControlDesign& design : kControls) win::CreateDesignedControl(window_, design, font_.Get());
   ShowWindow(Control(kGrab), SW_HIDE);  // until the grab-only layout
-}
-
-LRESULT CALLBACK ClipDialog::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* dialog = reinterpret_cast<ClipDialog*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!dialog || dialog->window_ != window) return DefWindowProcA(window, message, wParam, lParam);
-  return dialog->HandleMessage(message, wParam, lParam);
 }
 
 LRESULT ClipDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

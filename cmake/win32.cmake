@@ -13,6 +13,7 @@ set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${KAMOLT_DIST})
 target_sources(kamolt_core PRIVATE base/file_io_win.cpp base/pending_file_win.cpp)
 
 include(cmake/deps.cmake)
+include(cmake/release.cmake)
 target_link_libraries(kamolt_png PUBLIC deps::png)
 target_link_libraries(kamolt_jpeg PUBLIC deps::jpeg)
 

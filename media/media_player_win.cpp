@@ -9,6 +9,7 @@
 #include "media/mci_text_win.h"
 #include "win/handles_win.h"
 #include "win/message_box_win.h"
+#include "win/own_window_win.h"
 
 namespace kamolt {
 namespace {
@@ -59,16 +60,7 @@ void DrawGlyph(HDC dc, PlayerButton button, int x, int y) {
 MediaPlayer::~MediaPlayer() { Close(); }
 
 void MediaPlayer::Create(HWND parent, int id, const RECT& bounds, HFONT font, ClickHandler onClick) {
-  static const bool registered = [] {
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kClassName;
-    return RegisterClassA(&windowClass) != 0;
-  }();
-  if (!registered) throw std::runtime_error("Die Fensterklasse " + std::string(kClassName) + " fehlt");
+  win::RegisterOwnWindowClass(kClassName, win::OwnWindowProc<MediaPlayer>);
   onClick_ = std::move(onClick);
   const int width = bounds.right - bounds.left;
   const int height = bounds.bottom - bounds.top;
@@ -89,16 +81,6 @@ void MediaPlayer::Create(HWND parent, int id, const RECT& bounds, HFONT font, Cl
     SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   }
   SetEnabledButtons(enabled_);
-}
-
-LRESULT CALLBACK MediaPlayer::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* player = reinterpret_cast<MediaPlayer*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!player || player->window_ != window) return DefWindowProcA(window, message, wParam, lParam);
-  return player->HandleMessage(message, wParam, lParam);
 }
 
 LRESULT MediaPlayer::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -51,9 +51,10 @@ class MediaPlayer {
   void SetEnabledButtons(PlayerButtons buttons);
   PlayerButtons EnabledButtons() const { return enabled_; }
 
- private:
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  // For the window procedure of its class.
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+ private:
   void DoDefault(PlayerButton button);
   void Play();
   void PauseOrResume();

@@ -20,6 +20,7 @@
 #include "media/switch_series.h"
 #include "win/handles_win.h"
 #include "win/message_box_win.h"
+#include "win/own_window_win.h"
 
 namespace kamolt {
 namespace {
@@ -88,9 +89,11 @@ class SoundRecorder {
   // and, in every way it can end, the program with it.
   void Run();
 
- private:
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  // For the window procedure of its class.
+  HWND Window() const { return window_; }
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+ private:
   void CreateWindowAndControls();
   HWND CreateControl(const char* className, const char* caption, DWORD style, const RECT& bounds, int id,
                      HFONT font) const;
@@ -147,18 +150,10 @@ void SoundRecorder::Run() {
 }
 
 void SoundRecorder::CreateWindowAndControls() {
-  static const bool registered = [] {
-    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
-    InitCommonControlsEx(&controls);
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kSoundRecorderClass;
-    return RegisterClassA(&windowClass) != 0;
-  }();
-  if (!registered) throw std::runtime_error("Die Fensterklasse " + std::string(kSoundRecorderClass) + " fehlt");
+  // The track bar is one of the common controls.
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};
+  InitCommonControlsEx(&controls);
+  win::RegisterOwnWindowClass(kSoundRecorderClass, win::OwnWindowProc<SoundRecorder>);
 
   const int left = (GetSystemMetrics(SM_CXSCREEN) - kDesignWidth) / 2;
   const int top = (GetSystemMetrics(SM_CYSCREEN) - kDesignHeight) / 2;
@@ -207,16 +202,6 @@ HWND SoundRecorder::CreateControl(const char* className, const char* caption, DW
   if (!control) throw std::runtime_error("Das Fenster Zelvo-Multi-Media kann nicht erzeugt werden");
   if (font) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   return control;
-}
-
-LRESULT CALLBACK SoundRecorder::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* recorder = reinterpret_cast<SoundRecorder*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!recorder || recorder->window_ != window) return DefWindowProcA(window, message, wParam, lParam);
-  return recorder->HandleMessage(message, wParam, lParam);
 }
 
 LRESULT SoundRecorder::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -21,6 +21,7 @@
 #include "win/dialog_controls_win.h"
 #include "win/handles_win.h"
 #include "win/message_box_win.h"
+#include "win/own_window_win.h"
 #include "win/start_program_win.h"
 
 namespace kamolt {
@@ -138,9 +139,11 @@ class ScanDialog {
   // window goes, and the program ends when the dialog asked for it.
   void Run();
 
- private:
-  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  // For the window procedure of its class.
+  HWND Window() const { return window_; }
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+ private:
   void CreateWindowAndControls();
 
   void OnCreate();
@@ -181,16 +184,7 @@ void ScanDialog::Run() {
 }
 
 void ScanDialog::CreateWindowAndControls() {
-  static const bool registered = [] {
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kScanDialogClass;
-    return RegisterClassA(&windowClass) != 0;
-  }();
-  if (!registered) throw std::runtime_error("Die Fensterklasse " + std::string(kScanDialogClass) + " fehlt");
+  win::RegisterOwnWindowClass(kScanDialogClass, win::OwnWindowProc<ScanDialog>);
 
   const SIZE frame = win::FrameSizeFor(kDesignClientWidth, kDesignClientHeight, kDialogStyle, kDialogExStyle);
   window_ = CreateWindowExA(kDialogExStyle, kScanDialogClass, kCaption, kDialogStyle, kDesignLeft, kDesignTop, frame.cx,
@@ -198,16 +192,6 @@ void ScanDialog::CreateWindowAndControls() {
   if (!window_) throw std::runtime_error("Das Fenster Scan kann nicht erzeugt werden");
   font_.Reset(win::CreateDialogFont());
   for (const win::ControlDesign& design : kControls) win::CreateDesignedControl(window_, design, font_.Get());
-}
-
-LRESULT CALLBACK ScanDialog::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-  }
-  auto* dialog = reinterpret_cast<ScanDialog*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!dialog || dialog->window_ != window) return DefWindowProcA(window, message, wParam, lParam);
-  return dialog->HandleMessage(message, wParam, lParam);
 }
 
 LRESULT ScanDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

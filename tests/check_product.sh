@@ -16,9 +16,26 @@ fault() {
   FAULTS=$((FAULTS + 1))
 }
 
-# check_folder <folder> <objdump> <expected file format>
+# check_version <file> <windres> <version>: the version resource names the product and the build's
+# version, in its texts and in its numbers, and describes the file.
+check_version() {
+  local file=$1 windres=$2 version=$3 resources major minor patch tweak
+  resources=$("$windres" -i "$file" -O rc 2>/dev/null) || { fault "$file carries no resources"; return; }
+  IFS=. read -r major minor patch tweak <<<"$version"
+  grep -Eq "^ *FILEVERSION $major, ${minor:-0}, ${patch:-0}, ${tweak:-0}\$" <<<"$resources" ||
+    fault "$file does not carry the file version $version in numbers"
+  grep -q "VALUE \"ProductName\", \"Kamolt\"" <<<"$resources" || fault "$file does not name the product Kamolt"
+  grep -q "VALUE \"ProductVersion\", \"$version\"" <<<"$resources" || fault "$file does not carry the product version $version"
+  grep -q "VALUE \"FileVersion\", \"$version\"" <<<"$resources" || fault "$file does not carry the file version $version"
+  grep -Eq 'VALUE "FileDescription", L?"[^"]+"' <<<"$resources" || fault "$file has no description"
+  if [ "$(basename "$file")" = Kamolt.exe ]; then
+    grep -q 'RT_GROUP_ICON' <<<"$resources" || fault "$file has no icon"
+  fi
+}
+
+# check_folder <folder> <objdump> <expected file format> <version>
 check_folder() {
-  local folder=$1 objdump=$2 format=$3 file headers dll ordinals found=0
+  local folder=$1 objdump=$2 format=$3 version=$4 file headers dll ordinals found=0
   for file in "$folder"/*.exe "$folder"/*.EXE "$folder"/*.DLL "$folder"/*.dll "$folder"/*.ds; do
     [ -e "$file" ] || continue
     found=1
@@ -27,6 +44,8 @@ check_folder() {
     while read -r dll; do
       [[ $SYSTEM_DLLS == *" ${dll,,} "* ]] || fault "$file needs $dll, which Windows does not have"
     done < <(awk '/DLL Name:/ {print $3}' <<<"$headers")
+    # LAME's encoder ships as LAME built it.
+    [ "$(basename "$file")" = lame.exe ] || check_version "$file" "${objdump%objdump}windres" "$version"
     case $(basename "$file") in
       CONV_*.DLL)
         # The program finds a module's reading and writing entries by ordinal only.
@@ -43,9 +62,17 @@ check_folder() {
   (( found )) || fault "$folder holds no program"
 }
 
-check_folder dist i686-w64-mingw32-objdump pei-i386
+# The version each tree was configured with; both must be the same release.
+tree_version() {
+  cat "$1/kamolt_version.txt" 2>/dev/null || fault "$1 has no kamolt_version.txt: configure it again"
+}
+VERSION32=$(tree_version build/win32)
+VERSION64=$(tree_version build/win64)
+[ "$VERSION32" = "$VERSION64" ] || fault "the builds carry different versions: $VERSION32 and $VERSION64"
+
+check_folder dist i686-w64-mingw32-objdump pei-i386 "$VERSION32"
 [ -f dist/Kamolt.exe ] || fault "dist/Kamolt.exe is missing"
-check_folder build/win64/dist x86_64-w64-mingw32-objdump pei-x86-64
+check_folder build/win64/dist x86_64-w64-mingw32-objdump pei-x86-64 "$VERSION64"
 # Both builds must hold the same files, or the tests would check something else than ships.
 diff <(cd dist && ls | sort) <(cd build/win64/dist && ls | sort) >/dev/null ||
   fault "dist/ and build/win64/dist/ hold different files"

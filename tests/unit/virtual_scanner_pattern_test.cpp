@@ -131,6 +131,8 @@ TEST(VirtualScannerScript, ReadsEveryKeyAndKeepsDefaultsForNonsense) {
          c.strictMechanism = true;
          c.pixelFlavor = TWPF_VANILLA;
        })},
+      {"[Scanner]\nPixelType= palette\n", with([](ScannerConfig& c) { c.onlyPixelType = TWPT_PALETTE; })},
+      {"[Scanner]\nPixelType=CMYK\n", with([](ScannerConfig&) {})},
       {"[Scanner]\nUnsupported= icap_pixelflavor , DAT_PALETTE8,NOPE,,ICAP_UNITS\n", with([](ScannerConfig& c) {
          c.unsupportedCaps = {ICAP_PIXELFLAVOR, ICAP_UNITS};
          c.unsupportedData = {DAT_PALETTE8};
@@ -153,6 +155,7 @@ TEST(VirtualScannerScript, ReadsEveryKeyAndKeepsDefaultsForNonsense) {
     EXPECT_EQ(got.closeRequest, want.closeRequest);
     EXPECT_EQ(got.strictMechanism, want.strictMechanism);
     EXPECT_EQ(got.pixelFlavor, want.pixelFlavor);
+    EXPECT_EQ(got.onlyPixelType, want.onlyPixelType);
   }
 }
 

@@ -84,6 +84,15 @@ ScannerConfig ParseScannerConfig(std::string_view text) {
   config.closeRequest = flag("CloseRequest");
   config.strictMechanism = flag("StrictMechanism");
   config.pixelFlavor = flag("PixelFlavor") ? TWPF_VANILLA : TWPF_CHOCOLATE;
+  if (const auto type = ini.Get("Scanner", "PixelType")) {
+    static constexpr struct {
+      const char* name;
+      TW_UINT16 type;
+    } kTypes[] = {{"BW", TWPT_BW}, {"GRAY", TWPT_GRAY}, {"RGB", TWPT_RGB}, {"PALETTE", TWPT_PALETTE}};
+    for (const auto& known : kTypes) {
+      if (EqualsIgnoringAsciiCase(Trim(*type), known.name)) config.onlyPixelType = known.type;
+    }
+  }
 
   const std::string names = ini.Get("Scanner", "Unsupported").value_or("");
   std::string_view rest = names;

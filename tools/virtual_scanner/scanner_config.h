@@ -15,6 +15,7 @@
 //   CloseRequest=0       1: asks to be closed instead of offering pages
 //   StrictMechanism=0    1: a transfer by another mechanism than ICAP_XFERMECH is refused
 //   PixelFlavor=0        the flavour it starts with (1: zero is white)
+//   PixelType=           the one pixel type it scans in (BW, GRAY, RGB or PALETTE); empty: any
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -38,6 +39,7 @@ struct ScannerConfig {
   bool closeRequest = false;
   bool strictMechanism = false;
   TW_UINT16 pixelFlavor = TWPF_CHOCOLATE;
+  std::optional<TW_UINT16> onlyPixelType;
 };
 
 ScannerConfig ParseScannerConfig(std::string_view text);

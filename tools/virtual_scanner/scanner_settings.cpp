@@ -85,7 +85,12 @@ TW_FIX32 ItemFix(TW_UINT32 item) {
   return value;
 }
 
-ScannerSettings::ScannerSettings(const ScannerConfig& config) : config_(config), flavor_(config.pixelFlavor) {}
+ScannerSettings::ScannerSettings(const ScannerConfig& config) : config_(config), flavor_(config.pixelFlavor) {
+  if (config.onlyPixelType) {
+    pixelType_ = *config.onlyPixelType;
+    bitDepth_ = DefaultDepth(pixelType_);
+  }
+}
 
 bool ScannerSettings::Supports(TW_UINT16 cap) const {
   const auto& refused = config_.unsupportedCaps;
@@ -132,6 +137,8 @@ CapabilityView ScannerSettings::Describe(TW_UINT16 cap) const {
     case CAP_DUPLEXENABLED: return Switch(duplex_, false);
     case ICAP_COMPRESSION: return Enumeration({TWCP_NONE}, TWCP_NONE, TWCP_NONE);
     case ICAP_PIXELTYPE:
+      // A source that scans in one type only offers that one, and refuses to be set to another.
+      if (config_.onlyPixelType) return Enumeration({pixelType_}, pixelType_, pixelType_);
       return Enumeration({TWPT_BW, TWPT_GRAY, TWPT_RGB, TWPT_PALETTE}, pixelType_, TWPT_RGB);
     case ICAP_BITDEPTH:
       return Enumeration(Depths(pixelType_), static_cast<TW_UINT32>(bitDepth_),
