@@ -15,6 +15,7 @@ DEBIAN_PACKAGES=(
   wine wine64 fonts-wine xvfb xauth x11-utils imagemagick ghostscript
   cups cups-client cups-bsd printer-driver-cups-pdf libcups2 poppler-utils
   libgtest-dev libgmock-dev googletest libpng-dev libjpeg62-turbo-dev libgif-dev libtiff-dev zlib1g-dev
+  clang-14 libclang-rt-14-dev
   unzip fp-utils libchm-bin
   pulseaudio pulseaudio-utils sox libsox-fmt-mp3
 )
