@@ -2,7 +2,7 @@
 # Kamolt's one entry for building and checking it on Linux:
 #   ./kamolt.sh run    scan a page on the virtual scanner under Wine, show it in the viewer and keep a screenshot
 #   ./kamolt.sh test   run every test: unit tests natively, end-to-end tests under Wine
-#   ./kamolt.sh build  set up what is missing and build both trees
+#   ./kamolt.sh build  set up what is missing and build the three trees and the release archive
 # It installs what it needs (as root, on Debian 12) and is quiet when all is there.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")"

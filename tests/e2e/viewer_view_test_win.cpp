@@ -134,7 +134,13 @@ TEST_F(ViewerViewTest, PopupMenuItemsDoWhatTheirKeysDo) {
     PostMessageA(viewerWindow_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(viewerWindow_),
                  MAKELPARAM(frame.left + 40, frame.top + 60));
     HWND menu = nullptr;
-    ASSERT_TRUE(WaitUntil([&] { return (menu = FindTopLevel(app_->ProcessId(), "#32768", nullptr)) != nullptr; }));
+    // The platform keeps a closed menu's window, hidden, at its old place: wait for the new one.
+    ASSERT_TRUE(WaitUntil([&] {
+      for (HWND window : TopLevelWindows(app_->ProcessId())) {
+        if (ClassName(window) == "#32768" && IsWindowVisible(window)) return (menu = window) != nullptr;
+      }
+      return false;
+    }));
     ClickMenuItem(menu, step.menuIndex);
     EXPECT_TRUE(WaitClientSize(viewerWindow_, step.width, step.height))
         << ClientSize(viewerWindow_).cx << "x" << ClientSize(viewerWindow_).cy;
