@@ -195,7 +195,9 @@ TwainAcquisition::Ending TwainAcquisition::TransferOneImage(TwainWindow window, 
   // Strips land in a buffer of their own and are placed from there by their rows and
   // offsets, so a source whose rows are not padded like ours, or that sends more than
   // the block holds, cannot write past it.
-  const TW_UINT32 stripLength = setup.Preferred != 0 ? setup.Preferred : kFallbackBufferSize;
+  // No strip needs more room than the planned block, whatever the source answers this time.
+  const TW_UINT32 stripLength = static_cast<TW_UINT32>(
+      std::min<std::uint64_t>(setup.Preferred != 0 ? setup.Preferred : kFallbackBufferSize, plan->roundedBytes));
   std::unique_ptr<std::uint8_t[]> strip(new (std::nothrow) std::uint8_t[stripLength]());
   if (!strip) {
     release();

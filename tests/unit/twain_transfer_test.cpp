@@ -388,6 +388,15 @@ TEST_F(TransferTest, NoPreferredBufferSizeMeansOneOfOurOwn) {
   ExpectPicture(platform.images[0], source.images[0], false);
 }
 
+TEST_F(TransferTest, AStripBufferNeverOutgrowsThePlannedBlock) {
+  source.images = {PatternImage(4, 2, 8, TWPT_GRAY)};
+  source.setups = {TW_SETUPMEMXFER{0, 0, 65536}, TW_SETUPMEMXFER{0, 0, 0xFFFFFFFF}};
+  Scan();
+  ASSERT_EQ(platform.images.size(), 1u);
+  EXPECT_EQ(source.offeredLengths, std::vector<TW_UINT32>{65536});
+  ExpectPicture(platform.images[0], source.images[0], false);
+}
+
 TEST_F(TransferTest, EveryStripIsOfferedTheSameBufferOfThePreferredSize) {
   source.images = {PatternImage(10, 9, 8, TWPT_GRAY, 10)};
   source.setups = {TW_SETUPMEMXFER{0, 0, 32}, TW_SETUPMEMXFER{0, 0, 25}};
