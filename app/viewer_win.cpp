@@ -8,6 +8,7 @@
 #include "media/sound_recorder_win.h"
 #include "scan/scan_dialog_win.h"
 #include "win/message_box_win.h"
+#include "win/program_folder_win.h"
 
 namespace kamolt {
 namespace {
@@ -41,11 +42,9 @@ constexpr MenuItem kViewMenu[] = {
 };
 
 std::string ExecutableFolder() {
-  char path[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) throw std::runtime_error("Programmpfad zu lang");
-  std::string folder(path, length);
-  return folder.substr(0, folder.find_last_of('\\') + 1);
+  const std::string folder = win::ProgramFolder();
+  if (folder.empty()) throw std::runtime_error("Programmpfad zu lang");
+  return folder;
 }
 
 std::string FolderPart(const std::string& name) {

@@ -7,17 +7,10 @@
 #include "base/file_io.h"
 #include "clip/hand_off.h"
 #include "win/handles_win.h"
+#include "win/program_folder_win.h"
 
 namespace kamolt {
 namespace {
-
-std::string ProgramFolder() {
-  char path[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return {};
-  std::string folder(path, length);
-  return folder.substr(0, folder.find_last_of("\\/") + 1);
-}
 
 // The section lives as long as the process, so the host can read the record after the
 // send has returned, and every later hand-off finds the same memory.
@@ -70,7 +63,7 @@ HWND HostWindow() {
 void NotifyHost(const std::string& fileName, std::int32_t count, const std::string& marker) {
   const std::string text = HandOffText(fileName, count, marker);
   // Written beside and moved into place, so a host polling the file never reads half of it.
-  const std::string folder = ProgramFolder();
+  const std::string folder = win::ProgramFolder();
   if (!folder.empty()) ReplaceFileContents(folder + kHandOffFileName, text);
 
   if (!HandOffNeedsMessage(count)) return;

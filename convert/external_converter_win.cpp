@@ -4,6 +4,7 @@
 
 #include "base/scan_settings.h"
 #include "win/handles_win.h"
+#include "win/program_folder_win.h"
 
 namespace kamolt {
 namespace {
@@ -13,14 +14,6 @@ constexpr char kConverterName[] = "i_view32.exe";
 bool IsFile(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::string ProgramFolder() {
-  char path[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return "";
-  std::string folder(path, length);
-  return folder.substr(0, folder.find_last_of('\\'));
 }
 
 std::string WindowsFolder() {
@@ -46,7 +39,7 @@ std::string SearchIn(const std::string& folders) {
 std::string LocateExternalConverter() {
   // A path relative to the current folder would break as soon as the folder changes.
   std::string found = IsFile(kConverterName) ? FullPath(kConverterName) : "";
-  if (found.empty()) found = SearchIn(ProgramFolder() + ";" + WindowsFolder());
+  if (found.empty()) found = SearchIn(win::ProgramFolder() + ";" + WindowsFolder());
   if (found.empty()) return "";
   char shortPath[MAX_PATH];
   const DWORD length = GetShortPathNameA(found.c_str(), shortPath, MAX_PATH);

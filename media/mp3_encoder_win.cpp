@@ -6,6 +6,7 @@
 
 #include "media/sound_recorder_rules.h"
 #include "win/handles_win.h"
+#include "win/program_folder_win.h"
 
 namespace kamolt {
 namespace {
@@ -28,10 +29,7 @@ std::string InterpreterProgram() {
 }  // namespace
 
 std::string FindEncoder() {
-  char program[MAX_PATH];
-  const DWORD programLength = GetModuleFileNameA(nullptr, program, sizeof program);
-  std::string folders(program, programLength < sizeof program ? programLength : 0);
-  folders.erase(folders.find_last_of("\\/") == std::string::npos ? 0 : folders.find_last_of("\\/"));
+  std::string folders = win::ProgramFolder();
   char windows[kPathBuffer];
   const UINT windowsLength = GetWindowsDirectoryA(windows, kPathBuffer);
   if (windowsLength > 0 && windowsLength < kPathBuffer) folders += ";" + std::string(windows, windowsLength);
