@@ -6,11 +6,12 @@
 #include <vector>
 
 #include "win/handles_win.h"
+#include "win/program_folder_win.h"
 #include "win/system_message_win.h"
 
 namespace kamolt::win {
 
-bool StartProgramLine(const std::string& commandLine) {
+bool StartProgramLine(const std::string& commandLine, const std::string& workingFolder) {
   std::vector<char> line(commandLine.begin(), commandLine.end());
   line.push_back('\0');  // CreateProcessA may write into its command line
   STARTUPINFOA startup{};
@@ -18,7 +19,8 @@ bool StartProgramLine(const std::string& commandLine) {
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOWNORMAL;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      workingFolder.empty() ? nullptr : workingFolder.c_str(), &startup, &process)) {
     return false;
   }
   const KernelObject thread(process.hThread);
@@ -27,8 +29,10 @@ bool StartProgramLine(const std::string& commandLine) {
 }
 
 void StartHelp() {
-  // The help viewer is found on the search path and the help file in the working folder.
-  if (StartProgramLine("hh.exe Kamolt.chm")) return;
+  // hh.exe looks for a bare file name in its working folder. The viewer's working folder
+  // follows the pictures, so the help viewer starts in the program's folder, where the help
+  // file lies; the viewer itself is found on the search path.
+  if (StartProgramLine("hh.exe Kamolt.chm", ProgramFolder())) return;
   const DWORD code = GetLastError();
   const std::string reason = SystemMessage(code);
   throw std::runtime_error("hh.exe kann nicht gestartet werden: " +

@@ -213,7 +213,7 @@ TEST_F(ClipDialogTest, UnattendedRunSavesTheClipboardPictureAndOpensItInTheViewe
   const char* tools = std::getenv("KAMOLT_TOOLS");
   if (!tools) GTEST_SKIP() << "no stand-in program to open the picture: run through ./kamolt.sh test";
   // Found beside the program; it notes how it was started in its working folder.
-  ASSERT_TRUE(CopyFileA((std::string(tools) + "\\hh.exe").c_str(), (AppFolder() + "\\OPENER.EXE").c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA((std::string(tools) + "\\start_recorder.exe").c_str(), (AppFolder() + "\\OPENER.EXE").c_str(), FALSE));
   const std::vector<std::uint8_t> dib = PatternDib(40, 30);
   PutOnClipboard(CF_DIB, dib.data(), dib.size());
   WritePrivateProfileStringA("Others", "DefExt", "JPG", Ini().c_str());
@@ -232,7 +232,7 @@ TEST_F(ClipDialogTest, UnattendedRunSavesTheClipboardPictureAndOpensItInTheViewe
   EXPECT_FALSE(ClipboardHasPicture()) << "a saved picture leaves the clipboard empty";
   EXPECT_FALSE(FileExists(HandOffFile())) << "a clipboard picture is not handed off";
 
-  const std::string record = Pic("hh-started.txt");
+  const std::string record = Pic("started.txt");
   ASSERT_TRUE(WaitForFile(record)) << "the viewer program was not started in the picture's folder";
   EXPECT_TRUE(WaitUntil([&] { return ReadFileBytes(record).find('\n') != std::string::npos; }));
   const std::string started = ReadFileBytes(record);
@@ -477,22 +477,15 @@ TEST_F(ClipDialogTest, DialogShowsItsControlsAsDesigned) {
   EXPECT_EQ(WindowText(FindChild(dialog, kPortname)), "");
   EXPECT_FALSE(IsWindowEnabled(viewer)) << "modal over the viewer";
 
-  // Hilfe and F1 open the help once each, the viewer behind staying out of it.
-  if (const char* tools = std::getenv("KAMOLT_TOOLS")) {
-    ASSERT_TRUE(CopyFileA((std::string(tools) + "\\hh.exe").c_str(), (AppFolder() + "\\hh.exe").c_str(), FALSE));
-    const std::string record = Pic("hh-started.txt");
-    const auto lines = [&]() -> long {
-      if (!FileExists(record)) return 0;
-      const std::string text = ReadFileBytes(record);
-      return std::count(text.begin(), text.end(), '\n');
-    };
+  // Hilfe and F1 open the help file once each, the viewer behind staying out of it.
+  {
+    InstallHelpFile();
+    const HelpViewersEnded ended;
     SendCommand(dialog, kHilfe);
-    EXPECT_TRUE(WaitUntil([&] { return lines() == 1; }));
+    EXPECT_TRUE(WaitHelpWindows(1)) << "Hilfe: Wine's hh.exe showed no window titled " << kHelpTitle;
     PressKey(FindChild(dialog, kCharKey), VK_F1);
-    EXPECT_TRUE(WaitUntil([&] { return lines() == 2; }));
-    EXPECT_FALSE(WaitUntil([&] { return lines() > 2; }, std::chrono::milliseconds(700))) << "help started twice";
-    const std::string started = ReadFileBytes(record);
-    EXPECT_EQ(started.substr(0, started.find('\t')), "hh.exe Kamolt.chm");
+    EXPECT_TRUE(WaitHelpWindows(2)) << "F1 in the dialog";
+    EXPECT_FALSE(MoreHelpWindowsThan(2)) << "help started twice";
   }
 
   // Abbruch ends the program; without a series nothing is handed off.

@@ -75,10 +75,10 @@ class ScanDialogTest : public ViewerTest {
   // The help and the follow-up program are stand-ins that write down how they were started.
   bool InstallRecorder(const std::string& name) const {
     const char* tools = std::getenv("KAMOLT_TOOLS");
-    return tools && CopyFileA((std::string(tools) + "\\hh.exe").c_str(), (AppFolder() + "\\" + name).c_str(), FALSE);
+    return tools && CopyFileA((std::string(tools) + "\\start_recorder.exe").c_str(), (AppFolder() + "\\" + name).c_str(), FALSE);
   }
   std::string StartedLines() const {
-    const std::string record = Pic("hh-started.txt");
+    const std::string record = Pic("started.txt");
     return FileExists(record) ? ReadFileBytes(record) : "";
   }
   static void Type(HWND field, const std::string& text) {
@@ -262,11 +262,15 @@ TEST_F(ScanDialogTest, OkRefusesWhatCannotBeScannedAndTheDialogStays) {
     EXPECT_TRUE(IsWindowVisible(dialog)) << r.message;
   }
 
-  // Help starts the help viewer on the program's help file.
-  if (InstallRecorder("hh.exe")) {
+  // Hilfe and F1 open the help file in Wine's own help viewer, once each.
+  {
+    InstallHelpFile();
+    const HelpViewersEnded ended;
     SendCommand(dialog, kHilfe);
-    EXPECT_TRUE(WaitUntil([&] { return StartedLines().find('\n') != std::string::npos; }));
-    EXPECT_EQ(StartedLines().substr(0, StartedLines().find('\t')), "hh.exe Kamolt.chm");
+    EXPECT_TRUE(WaitHelpWindows(1)) << "Hilfe: Wine's hh.exe showed no window titled " << kHelpTitle;
+    PressKey(FindChild(dialog, kDateiname), VK_F1);
+    EXPECT_TRUE(WaitHelpWindows(2)) << "F1 in the dialog";
+    EXPECT_FALSE(MoreHelpWindowsThan(2)) << "help started twice";
   }
 
   // The close box closes the dialog only; the viewer's menu item opens it anew, in any mode.

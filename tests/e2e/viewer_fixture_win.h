@@ -7,6 +7,7 @@
 #include <string>
 
 #include "harness_win.h"
+#include "help_viewer_win.h"
 
 namespace e2e {
 
@@ -32,6 +33,18 @@ class ViewerTest : public ::testing::Test {
                             (AppFolder() + "\\" + found.cFileName).c_str(), FALSE));
     } while (FindNextFileA(search, &found));
     FindClose(search);
+  }
+
+  // The help file beside the program, where the help viewer is started to find it.
+  void InstallHelpFile() const {
+    ASSERT_TRUE(CopyFileA((DistFolder() + "\\Kamolt.chm").c_str(), (AppFolder() + "\\Kamolt.chm").c_str(), FALSE));
+  }
+  // Waits for Wine's own help viewer to show the help file in exactly `count` windows.
+  static bool WaitHelpWindows(std::size_t count) {
+    return WaitUntil([&] { return HelpWindows().size() == count; }, std::chrono::seconds(20));
+  }
+  static bool MoreHelpWindowsThan(std::size_t count) {
+    return WaitUntil([&] { return HelpWindows().size() > count; }, std::chrono::milliseconds(700));
   }
 
   std::string AppFolder() const { return scratch_.File("app"); }
