@@ -98,7 +98,8 @@ void DrawOverlay(Picture& picture, const std::string& drawingList, std::uint32_t
     case Picture::Kind::Icon:
     case Picture::Kind::Metafile: throw std::runtime_error(kNeedsBitmapMessage);
     case Picture::Kind::Empty: return;
-    case Picture::Kind::Bitmap: break;
+    case Picture::Kind::Bitmap:
+    case Picture::Kind::Dib: break;
   }
   const std::vector<DrawingOperation> operations = ParseDrawingCommands(DrawingCommandText(drawingList), drawingColour);
   if (operations.empty()) return;

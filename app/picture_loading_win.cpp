@@ -2,6 +2,8 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include <cstring>
+#include <memory>
 #include <stdexcept>
 #include <vector>
 
@@ -75,29 +77,52 @@ bool Viewer::ShowPictureFile(const std::string& name) {
 }
 
 void Viewer::LoadConvertedPicture(const std::string& name, const std::string& key) {
-  win::GlobalMemory dib(ConvertFileToDIB(name, key));
-  if (dib.Get() == kNoDib) {
-    dib.Release();
+  win::GlobalMemory converted(ConvertFileToDIB(name, key));
+  if (converted.Get() == kNoDib) {
+    converted.Release();
     return;
   }
-  // A module is outside code: its DIB is measured (inside FromPackedDib) before anything reads it.
-  Picture converted;
-  {
-    const win::GlobalLockScope locked(dib.Get());
-    converted = Picture::FromPackedDib(static_cast<const std::uint8_t*>(locked.Data()), locked.Size());
-  }
+  const auto dib = std::make_shared<const win::GlobalMemory>(std::move(converted));
+  // A module is outside code: its DIB is measured (inside FromGlobalDib) before anything reads it.
+  Picture picture = Picture::FromGlobalDib(dib);
   // The converted picture goes onto the clipboard too, where it stays.
-  bool loaded = false;
-  {
-    const win::OpenClipboardScope clipboard(window_);
-    if (clipboard.IsOpen() && EmptyClipboard() && SetClipboardData(CF_DIB, dib.Get())) {
-      dib.Release();
-      loaded = true;
-    }
-  }
-  if (!loaded) return;
-  picture_ = std::move(converted);
+  if (!OfferOnClipboard(dib)) return;
+  picture_ = std::move(picture);
   ProcFitToScreen();
+}
+
+bool Viewer::OfferOnClipboard(std::shared_ptr<const win::GlobalMemory> dib) {
+  const win::OpenClipboardScope clipboard(window_);
+  // Emptying tells this window first, which lets the promise it made before go.
+  if (!clipboard.IsOpen() || !EmptyClipboard()) return false;
+  // A promise returns no handle even when it is taken, so the clipboard is asked.
+  SetClipboardData(CF_DIB, nullptr);
+  if (!IsClipboardFormatAvailable(CF_DIB)) return false;
+  offeredDib_ = std::move(dib);
+  return true;
+}
+
+// Asked for by a reader, which holds the clipboard open meanwhile. The clipboard owns what
+// it is given, and the viewer goes on showing its own block.
+void Viewer::RenderClipboard() {
+  if (!offeredDib_) return;
+  const win::GlobalLockScope from(offeredDib_->Get());
+  win::GlobalMemory copy(from.Data() ? GlobalAlloc(GMEM_MOVEABLE, from.Size()) : nullptr);
+  if (!copy) return;
+  {
+    const win::GlobalLockScope to(copy.Get());
+    if (!to.Data()) return;
+    std::memcpy(to.Data(), from.Data(), from.Size());
+  }
+  if (SetClipboardData(CF_DIB, copy.Get())) {
+    copy.Release();
+    offeredDib_.reset();
+  }
+}
+
+void Viewer::RenderClipboardBeforeLeaving() {
+  const win::OpenClipboardScope clipboard(window_);
+  if (clipboard.IsOpen() && GetClipboardOwner() == window_) RenderClipboard();
 }
 
 void Viewer::LoadPngPicture(const std::string& name) {

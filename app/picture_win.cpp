@@ -35,6 +35,24 @@ SIZE BitmapSize(HBITMAP bitmap) {
   return {info.bmWidth, std::abs(info.bmHeight)};
 }
 
+DibLayout Measured(const std::uint8_t* dib, std::size_t size) {
+  const auto measured = MeasureDib(dib, size);
+  if (const auto* error = std::get_if<DibError>(&measured)) throw std::runtime_error(error->message);
+  return std::get<DibLayout>(measured);
+}
+
+// Always a plain 40-byte header in front, then the masks (which a longer header holds
+// inside it) and the colour table.
+std::vector<std::uint8_t> PlainBitmapInfo(const std::uint8_t* dib, const DibLayout& layout) {
+  const std::size_t masksInHeader = layout.compression == kDibBitfields && layout.headerSize > kDibHeaderSize ? 12 : 0;
+  std::vector<std::uint8_t> info(kDibHeaderSize + masksInHeader + (layout.pixelOffset - layout.headerSize));
+  std::memcpy(info.data(), dib, kDibHeaderSize + masksInHeader);
+  std::memcpy(info.data() + kDibHeaderSize + masksInHeader, dib + layout.headerSize,
+              layout.pixelOffset - layout.headerSize);
+  reinterpret_cast<BITMAPINFOHEADER*>(info.data())->biSize = kDibHeaderSize;
+  return info;
+}
+
 }  // namespace
 
 Picture Picture::FromFile(const std::string& path, const std::string& key) {
@@ -113,18 +131,10 @@ Picture Picture::FromBitmap(HBITMAP bitmap) {
   return picture;
 }
 
+
 Picture Picture::FromPackedDib(const std::uint8_t* dib, std::size_t size) {
-  const auto measured = MeasureDib(dib, size);
-  if (const auto* error = std::get_if<DibError>(&measured)) throw std::runtime_error(error->message);
-  const DibLayout& layout = std::get<DibLayout>(measured);
-  // Always a plain 40-byte header in front, then the masks (which a longer header holds
-  // inside it) and the colour table.
-  const std::size_t masksInHeader = layout.compression == kDibBitfields && layout.headerSize > kDibHeaderSize ? 12 : 0;
-  std::vector<std::uint8_t> info(kDibHeaderSize + masksInHeader + (layout.pixelOffset - layout.headerSize));
-  std::memcpy(info.data(), dib, kDibHeaderSize + masksInHeader);
-  std::memcpy(info.data() + kDibHeaderSize + masksInHeader, dib + layout.headerSize,
-              layout.pixelOffset - layout.headerSize);
-  reinterpret_cast<BITMAPINFOHEADER*>(info.data())->biSize = kDibHeaderSize;
+  const DibLayout layout = Measured(dib, size);
+  const std::vector<std::uint8_t> info = PlainBitmapInfo(dib, layout);
   void* bits = nullptr;
   Picture picture;
   picture.bitmap_.Reset(
@@ -132,6 +142,21 @@ Picture Picture::FromPackedDib(const std::uint8_t* dib, std::size_t size) {
   if (!picture.bitmap_) throw std::runtime_error("Nicht genug Speicher für das Bild");
   std::memcpy(bits, dib + layout.pixelOffset, layout.pixelBytes);
   picture.kind_ = Kind::Bitmap;
+  picture.width_ = layout.width;
+  picture.height_ = layout.height;
+  return picture;
+}
+
+Picture Picture::FromGlobalDib(std::shared_ptr<const win::GlobalMemory> dib) {
+  const win::GlobalLockScope locked(dib->Get());
+  const auto* bytes = static_cast<const std::uint8_t*>(locked.Data());
+  if (!bytes) throw std::runtime_error("Das Bild kann nicht gelesen werden");
+  const DibLayout layout = Measured(bytes, locked.Size());
+  Picture picture;
+  picture.dibInfo_ = PlainBitmapInfo(bytes, layout);
+  picture.dibPixelOffset_ = layout.pixelOffset;
+  picture.dib_ = std::move(dib);
+  picture.kind_ = Kind::Dib;
   picture.width_ = layout.width;
   picture.height_ = layout.height;
   return picture;
@@ -155,6 +180,19 @@ void Picture::Draw(HDC dc, const RECT& target, bool stretch) const {
         BitBlt(dc, target.left, target.top, std::min(width, targetWidth), std::min(height, targetHeight),
                source.Get(), 0, 0, SRCCOPY);
       }
+      break;
+    }
+    case Kind::Dib: {
+      // At natural size the whole picture is given: every target is the device's own
+      // window or a bitmap of the picture's size, which clip it.
+      const win::GlobalLockScope locked(dib_->Get());
+      if (stretch) {
+        SetStretchBltMode(dc, HALFTONE);
+        SetBrushOrgEx(dc, 0, 0, nullptr);
+      }
+      StretchDIBits(dc, target.left, target.top, width, height, 0, 0, width_, height_,
+                    static_cast<const std::uint8_t*>(locked.Data()) + dibPixelOffset_,
+                    reinterpret_cast<const BITMAPINFO*>(dibInfo_.data()), DIB_RGB_COLORS, SRCCOPY);
       break;
     }
     case Kind::Icon:
@@ -214,6 +252,11 @@ std::vector<std::uint8_t> Picture::RenderDib24() const {
 }
 
 void Picture::SaveToFile(const std::string& path) const {
+  if (kind_ == Kind::Dib) {
+    // Saved as a bitmap read from the screen's side would be, at the DIB's own depth.
+    const win::GlobalLockScope locked(dib_->Get());
+    return FromPackedDib(static_cast<const std::uint8_t*>(locked.Data()), locked.Size()).SaveToFile(path);
+  }
   std::string file;
   if (kind_ == Kind::Bitmap) {
     DIBSECTION section{};

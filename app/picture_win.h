@@ -1,8 +1,9 @@
 #pragma once
-// The picture the viewer holds: a bitmap, an icon or a metafile, or nothing.
+// The picture the viewer holds: a bitmap, a converter's DIB, an icon or a metafile, or nothing.
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,7 @@ namespace kamolt {
 
 class Picture {
  public:
-  enum class Kind { Empty, Bitmap, Icon, Metafile };
+  enum class Kind { Empty, Bitmap, Dib, Icon, Metafile };
 
   Picture() = default;
   // The platform's own readers, chosen by the extension key (".BMP.", ".ICO.", ".WMF.", ".EMF.").
@@ -23,6 +24,9 @@ class Picture {
   // A packed DIB of any layout the DIB measure accepts; throws std::runtime_error with its
   // message for one it refuses.
   static Picture FromPackedDib(const std::uint8_t* dib, std::size_t size);
+  // A packed DIB in global memory, shown from where it lies rather than copied, since a
+  // photo's DIB is large; measured like FromPackedDib.
+  static Picture FromGlobalDib(std::shared_ptr<const win::GlobalMemory> dib);
 
   Kind GetKind() const { return kind_; }
   int Width() const { return width_; }
@@ -46,6 +50,9 @@ class Picture {
   int width_ = 0;
   int height_ = 0;
   win::Bitmap bitmap_;
+  std::shared_ptr<const win::GlobalMemory> dib_;
+  std::vector<std::uint8_t> dibInfo_;  // dib_'s header as drawing wants it
+  std::size_t dibPixelOffset_ = 0;
   win::Icon icon_;
   win::EnhMetafile metafile_;
   std::string sourceBytes_;  // the file an icon or metafile came from

@@ -178,6 +178,11 @@ LRESULT Viewer::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       ScrollBy(bar, position - info.nPos);
       return 0;
     }
+    case WM_RENDERFORMAT:
+      if (wParam == CF_DIB) RenderClipboard();
+      return 0;
+    case WM_RENDERALLFORMATS: RenderClipboardBeforeLeaving(); return 0;
+    case WM_DESTROYCLIPBOARD: offeredDib_.reset(); return 0;
     case WM_CLOSE: OnClose(); return 0;
     case WM_DESTROY: PostQuitMessage(exitCode_); return 0;
     case WM_HELP:

@@ -53,6 +53,11 @@ class Viewer {
   // loading and stepping
   void LoadConvertedPicture(const std::string& name, const std::string& key);
   void LoadPngPicture(const std::string& name);
+  // The converted picture is offered on the clipboard and handed over when it is asked for
+  // (or when the viewer ends), so a large photo is not copied at start.
+  bool OfferOnClipboard(std::shared_ptr<const win::GlobalMemory> dib);
+  void RenderClipboard();
+  void RenderClipboardBeforeLeaving();
   void OnBildLaden();
   void Step(FolderStep step);
 
@@ -87,6 +92,7 @@ class Viewer {
   std::unique_ptr<IniFile> settings_;
   StartupState startup_;
   Picture picture_;
+  std::shared_ptr<const win::GlobalMemory> offeredDib_;  // what the clipboard holds in promise only
   win::Icon windowIcon_;
   bool stretch_ = false;
   int fileIndex_ = 0;

@@ -12,6 +12,7 @@
 
 #include "base/dib.h"
 #include "base/dib_pixels.h"
+#include "base/page_readier.h"
 
 namespace kamolt {
 namespace {
@@ -66,7 +67,8 @@ void Refuse(ErrorTrap& trap, const char* why) {
 enum class Output { Bgr, Grey, Cmyk };
 
 bool DecodeCore(jpeg_decompress_struct& info, ErrorTrap& trap, const std::uint8_t* data, std::size_t size,
-                const DibAllocator& allocate, const JpegReadOptions& options, std::size_t& dibSize) {
+                const DibAllocator& allocate, const JpegReadOptions& options, PageReadier& readier,
+                std::size_t& dibSize) {
   if (setjmp(trap.jump)) return false;
   jpeg_create_decompress(&info);
   // libjpeg takes the length as unsigned long, which 64-bit Windows keeps at 32 bits: a longer
@@ -97,7 +99,12 @@ bool DecodeCore(jpeg_decompress_struct& info, ErrorTrap& trap, const std::uint8_
   const std::size_t pixels = *rowBytes * info.image_height;
   const std::size_t table = output == Output::Grey ? 256 * 4 : 0;
   dibSize = kDibHeaderSize + table + pixels;
-  std::uint8_t* dib = allocate(dibSize);
+  std::uint8_t* dib = nullptr;
+  try {
+    dib = allocate(dibSize);
+  } catch (...) {
+    // Thrown past this frame, the exception would skip the caller's jpeg_destroy_decompress.
+  }
   if (dib == nullptr) {
     Refuse(trap, "zu wenig Speicher für das Bild");
     return false;
@@ -116,6 +123,12 @@ bool DecodeCore(jpeg_decompress_struct& info, ErrorTrap& trap, const std::uint8_
   std::uint8_t* bottom = dib + kDibHeaderSize + table + pixels - *rowBytes;
   const std::size_t used = static_cast<std::size_t>(info.image_width) * (bitCount / 8);
 
+  // The rows fill the block from its end; the second thread readies the top two thirds,
+  // which the decoder reaches last.
+  const JDIMENSION readiedRows = info.image_height / 3 * 2;
+  const JDIMENSION firstReadiedScanline = info.image_height - readiedRows;
+  readier.Start(dib + kDibHeaderSize + table, dib + kDibHeaderSize + table + readiedRows * *rowBytes);
+
   jpeg_start_decompress(&info);
   trap.started = true;
   JSAMPARRAY cmyk = output == Output::Cmyk
@@ -125,6 +138,7 @@ bool DecodeCore(jpeg_decompress_struct& info, ErrorTrap& trap, const std::uint8_
   // Adobe's writers store CMYK inverted, and say so in their marker.
   const bool inverted = info.saw_Adobe_marker;
   while (info.output_scanline < info.output_height) {
+    if (info.output_scanline == firstReadiedScanline) readier.Wait();
     JSAMPROW row = bottom - static_cast<std::size_t>(info.output_scanline) * *rowBytes;
     std::memset(row + used, 0, *rowBytes - used);  // the padding is ours to clear
     if (cmyk == nullptr) {
@@ -238,7 +252,12 @@ std::variant<std::size_t, JpegError> DecodeJpegInto(const std::uint8_t* data, st
   std::memset(&info, 0, sizeof info);
   info.err = &trap.manager;
   std::size_t dibSize = 0;
-  const bool done = DecodeCore(info, trap, data, size, allocate, options, dibSize);
+  bool done = false;
+  {
+    // Declared outside DecodeCore, whose error exit jumps past its frame's destructors.
+    PageReadier readier;
+    done = DecodeCore(info, trap, data, size, allocate, options, readier, dibSize);
+  }
   jpeg_destroy_decompress(&info);
   if (!done) return JpegError{std::string("JPEG-Datei fehlerhaft: ") + trap.message};
   return dibSize;

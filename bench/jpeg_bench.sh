@@ -26,8 +26,8 @@ fi
 
 # The codec core, built natively and optimised like the module (no sanitizers).
 NATIVE=$WORK/jpeg_bench_native
-if [ ! -x "$NATIVE" ] || [ bench/jpeg_bench_native.cpp -nt "$NATIVE" ] || [ base/jpeg_codec.cpp -nt "$NATIVE" ]; then
-  g++ -std=c++20 -O2 -I. bench/jpeg_bench_native.cpp base/jpeg_codec.cpp base/dib.cpp base/dib_pixels.cpp \
+if [ ! -x "$NATIVE" ] || [ bench/jpeg_bench_native.cpp -nt "$NATIVE" ] || [ base/jpeg_codec.cpp -nt "$NATIVE" ] || [ base/page_readier.cpp -nt "$NATIVE" ]; then
+  g++ -std=c++20 -O2 -pthread -I. bench/jpeg_bench_native.cpp base/jpeg_codec.cpp base/page_readier.cpp base/dib.cpp base/dib_pixels.cpp \
     -ljpeg -o "$NATIVE" || { echo "native build failed"; exit 1; }
 fi
 
@@ -78,20 +78,49 @@ echo "   file and handing over the DIB, and writing beside the target and moving
 
 # The viewer: from CreateProcess to its title naming the photo, beside a program that does nothing.
 TIMER=build/win64/tools/start_timer.exe
+KAMOLT=$(winpath "$ROOT/build/win64/dist/Kamolt.exe")
 cp -f "$WORK/photo.jpg" "$WORK/viewer_photo.jpg"
 # Started in the photo's folder with its bare name, so the title begins with that name.
 time_viewer() {
-  (cd "$WORK" && wine "$ROOT/$TIMER" "viewer_photo.jpg (" "$(winpath "$ROOT/build/win64/dist/Kamolt.exe")" \
-    viewer_photo.jpg 2>/dev/null | tr -d '\r')
+  (cd "$WORK" && wine "$ROOT/$TIMER" "viewer_photo.jpg (" "$KAMOLT" viewer_photo.jpg 2>/dev/null | tr -d '\r')
+}
+# The next picture: two 2-megapixel photos side by side in a folder, the viewer started on
+# the first and Space pressed once it has settled.
+STEPS=$WORK/next_picture
+if [ ! -f "$STEPS/b.jpg" ]; then
+  mkdir -p "$STEPS"
+  /usr/bin/convert "$PHOTO.ppm" -crop 1732x1155+0+0 -quality 85 "$STEPS/a.jpg"
+  /usr/bin/convert "$PHOTO.ppm" -crop 1732x1155+3000+2000 -quality 85 "$STEPS/b.jpg"
+fi
+time_step() {
+  (cd "$STEPS" && wine "$KAMOLT" a.jpg >/dev/null 2>&1 &)
+  wine "$ROOT/build/win64/tools/step_timer.exe" "a.jpg (" "b.jpg (" 2>/dev/null | tr -d '\r'
 }
 viewer=()
 bare=()
+steps=()
 for ((i = 0; i < REPS; i++)); do
   bare+=("$(wine "$TIMER" - "$(winpath "$ROOT/$TIMER")" noop 2>/dev/null | tr -d '\r')")
   viewer+=("$(time_viewer)")
+  steps+=("$(time_step)")
 done
 summary() { printf '%s\n' "$@" | grep -E '^[0-9.]+$' | sort -n | awk '{a[NR]=$1} END {if (NR) printf "best %.1f median %.1f", a[1], a[int((NR+1)/2)]; else printf "failed"}'; }
+VIEWER=$(summary "${viewer[@]}")
+BARE=$(summary "${bare[@]}")
+STEP=$(summary "${steps[@]}")
 echo "Start under Wine (ms, from CreateProcess inside Wine)"
-printf '  %-34s %s\n' "bare start of a trivial exe" "$(summary "${bare[@]}")"
-printf '  %-34s %s\n' "Kamolt.exe until the title names" "$(summary "${viewer[@]}")"
+printf '  %-34s %s\n' "bare start of a trivial exe" "$BARE"
+printf '  %-34s %s\n' "Kamolt.exe until the title names" "$VIEWER"
 printf '  %-34s\n' "  the 6000 x 4000 photo"
+printf '  %-34s %s\n' "Space to the next 2-megapixel JPEG" "$STEP"
+
+# The targets, on the best figures.
+echo "Targets (best figures)"
+target() { awk -v got="$2" -v limit="$3" -v label="$1" -v basis="$4" 'BEGIN {
+  printf "  %-34s %7.1f against %7.1f (%s): %s\n", label, got, limit, basis, (got > 0 && got <= limit) ? "met" : "missed" }'; }
+decode=$(best "$MOD_READ")
+djpeg=$(best "$DJPEG")
+target "module decode, ms" "$decode" "$(awk -v d="$djpeg" 'BEGIN {print 1.3 * d}')" "1.3 x djpeg"
+target "start to title, ms" "$(best "$VIEWER")" \
+  "$(awk -v b="$(best "$BARE")" -v d="$decode" 'BEGIN {print 1.5 * (b + d)}')" "1.5 x (bare start + module decode)"
+target "next picture, ms" "$(best "$STEP")" 100 "fixed"

@@ -14,6 +14,7 @@ target_sources(kamolt_core PRIVATE base/file_io_win.cpp base/pending_file_win.cp
 
 include(cmake/deps.cmake)
 include(cmake/release.cmake)
+include(cmake/delay_load.cmake)
 target_link_libraries(kamolt_png PUBLIC deps::png)
 target_link_libraries(kamolt_jpeg PUBLIC deps::jpeg)
 

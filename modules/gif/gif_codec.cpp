@@ -208,6 +208,13 @@ std::variant<std::vector<std::uint8_t>, GifError> DecodeGifToDib(const std::uint
     if (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > kLargestGifPixels) {
       return GifError{"Bild zu groß"};
     }
+    // A code of the compressed data stands for at most 4096 pixels and takes at least one
+    // bit, so the bytes left bound the pixels the frame can really hold. A larger claim is
+    // refused before any picture memory is taken for it.
+    const std::uint64_t bytesLeft = reader.size - reader.at;
+    if (static_cast<std::uint64_t>(frame.Width) * static_cast<std::uint64_t>(frame.Height) > bytesLeft * 8 * 4096) {
+      return GifError{"GIF-Datei fehlerhaft: zu wenig Bilddaten"};
+    }
     const bool local = frame.ColorMap != nullptr;
     const ColorMapObject* map = local ? frame.ColorMap : gif->SColorMap;
     std::vector<Rgb> palette;

@@ -78,6 +78,10 @@ TEST_P(ViewerConvertedTest, ShowsThePictureAndLeavesItOnTheClipboard) {
   ASSERT_EQ(w, format.width);
   ASSERT_EQ(h, format.height);
 
+  // The same picture once more, next in the folder.
+  const std::string second = std::string("second.") + format.extension;
+  ASSERT_TRUE(CopyFileA((PictureFolder() + "\\" + name).c_str(), (PictureFolder() + "\\" + second).c_str(), FALSE));
+
   const HWND viewer = Start(name);
   const std::string title = name + " (" + std::to_string(w) + "x" + std::to_string(h) + ")";
   ASSERT_TRUE(WaitTitle(viewer, title)) << WindowText(viewer);
@@ -88,6 +92,23 @@ TEST_P(ViewerConvertedTest, ShowsThePictureAndLeavesItOnTheClipboard) {
   }
   // The picture itself is shown: the view takes its size once the draw timer has run.
   EXPECT_TRUE(WaitUntil([&] { return ClientSize(viewer).cx == std::min(w, 1016); }));
+  // On the screen, at its natural size from the view's top left, once the view is painted.
+  const HDC screen = GetDC(nullptr);
+  for (const POINT at : {POINT{w / 2, h / 8}, POINT{w / 4, h * 7 / 8}, POINT{3, 3}}) {
+    POINT onScreen = at;
+    ClientToScreen(viewer, &onScreen);
+    EXPECT_TRUE(WaitUntil([&] {
+      return Near(GetPixel(screen, onScreen.x, onScreen.y), reference.Pixel(at.x, at.y), format.tolerance + 2);
+    })) << "shown at " << at.x << "," << at.y << ": " << std::hex << GetPixel(screen, onScreen.x, onScreen.y);
+  }
+  ReleaseDC(nullptr, screen);
+  // The next picture takes its place there, and stays after the viewer has ended even
+  // though nobody asked for it before.
+  PressKey(viewer, VK_SPACE);
+  ASSERT_TRUE(WaitTitle(viewer, second + " (" + std::to_string(w) + "x" + std::to_string(h) + ")")) << WindowText(viewer);
+  PostMessageA(viewer, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(app_->WaitExit());
+  EXPECT_TRUE(Near(ClipboardPixel(w / 2, h * 7 / 8, w, h), reference.Pixel(w / 2, h * 7 / 8), format.tolerance));
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryConvertedFormat, ViewerConvertedTest,

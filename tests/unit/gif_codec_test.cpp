@@ -72,6 +72,17 @@ TEST(GifCodec, AbsurdDimensionsAreRefused) {
   gif[6] = gif[7] = gif[8] = gif[9] = 0xFF;
   const auto result = DecodeGifToDib(gif.data(), gif.size());
   ASSERT_TRUE(std::holds_alternative<GifError>(result));
+
+  // Screen and frame of 9 million pixels, in a file far too short to hold them: refused for
+  // the missing data, before any picture memory is taken.
+  auto claim = Encode(testing::PatternDib(4, 4, 8, testing::SomePalette(256)));
+  const std::size_t frame = 13 + 3 * 256;  // after the screen and its colour table
+  ASSERT_EQ(claim[frame], 0x2C);
+  // Widths and heights of screen and frame: 3000.
+  for (const std::size_t at : {std::size_t{6}, std::size_t{8}, frame + 5, frame + 7}) claim[at] = 0xB8, claim[at + 1] = 0x0B;
+  const auto refused = DecodeGifToDib(claim.data(), claim.size());
+  ASSERT_TRUE(std::holds_alternative<GifError>(refused));
+  EXPECT_EQ(std::get<GifError>(refused).message, "GIF-Datei fehlerhaft: zu wenig Bilddaten");
 }
 
 TEST(GifCodec, AFileWithoutPictureIsRefused) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
+#include <new>
 
 #include "picture_test_helpers.h"
 
@@ -132,6 +134,30 @@ TEST(JpegCodec, NoMemoryIsAnErrorNotACrash) {
   const auto jpeg = Encode(testing::PatternDib(8, 8, 24));
   const DibAllocator none = [](std::size_t) -> std::uint8_t* { return nullptr; };
   EXPECT_TRUE(std::holds_alternative<JpegError>(DecodeJpegInto(jpeg.data(), jpeg.size(), none, {})));
+  // An allocator that throws is the same refusal, and libjpeg's object is still freed (the
+  // leak checker watches).
+  const DibAllocator throwing = [](std::size_t) -> std::uint8_t* { throw std::bad_alloc(); };
+  EXPECT_TRUE(std::holds_alternative<JpegError>(DecodeJpegInto(jpeg.data(), jpeg.size(), throwing, {})));
+}
+
+// A large picture is decoded while a second thread readies the pages of the block's top
+// rows; none of its writes may land on a pixel, whatever rows the decoder has reached.
+TEST(JpegCodec, LargePicturesDecodeWholeIntoFreshMemory) {
+  constexpr int kWidth = 1800, kHeight = 1000;  // 5.4 MB of pixels
+  auto dib = *NewDib24(kWidth, kHeight);
+  for (std::size_t i = kDibHeaderSize; i < dib.size(); ++i) dib[i] = static_cast<std::uint8_t>(100 + i % 7 * 20);
+  const auto jpeg = Encode(dib, 95);
+  std::unique_ptr<std::uint8_t[]> block;
+  const DibAllocator fresh = [&](std::size_t bytes) {
+    block.reset(new std::uint8_t[bytes]);
+    return block.get();
+  };
+  const auto size = DecodeJpegInto(jpeg.data(), jpeg.size(), fresh, {});
+  ASSERT_TRUE(std::holds_alternative<std::size_t>(size));
+  ASSERT_EQ(std::get<std::size_t>(size), dib.size());
+  const std::uint8_t* pixels = block.get() + kDibHeaderSize;
+  const std::uint8_t* darkest = std::min_element(pixels, pixels + (dib.size() - kDibHeaderSize));
+  EXPECT_GT(*darkest, 60) << "a dark byte at " << (darkest - pixels);
 }
 
 TEST(JpegCodec, AbsurdDibsAreRefused) {
