@@ -7,6 +7,8 @@ namespace {
 
 // Smaller than any page the platforms use, so no page is stepped over.
 constexpr std::size_t kStep = 4096;
+// Bytes below which a block is filled faster than a thread starts.
+constexpr std::size_t kSmallestReadiedBlock = std::size_t{4} << 20;
 
 }  // namespace
 

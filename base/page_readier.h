@@ -1,6 +1,6 @@
 #pragma once
 // Fresh memory costs the system a page fault on each page's first write, and for a picture
-// of many megabytes those faults take as long as a third of its decoding. A PageReadier takes
+// of many megabytes those faults take almost as long as decoding it. A PageReadier takes
 // them in a second thread for the part of a block that is filled last, while the caller
 // fills the first part.
 #include <cstddef>
@@ -26,8 +26,5 @@ class PageReadier {
  private:
   std::thread thread_;
 };
-
-// Bytes below which a block is filled faster than a thread starts.
-inline constexpr std::size_t kSmallestReadiedBlock = std::size_t{4} << 20;
 
 }  // namespace kamolt
