@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <stdexcept>
+#include <system_error>
 #include <vector>
 
 #include "app/drawing_win.h"
@@ -77,7 +78,7 @@ bool Viewer::ShowPictureFile(const std::string& name) {
 }
 
 void Viewer::LoadConvertedPicture(const std::string& name, const std::string& key) {
-  win::GlobalMemory converted(ConvertFileToDIB(name, key));
+  win::GlobalMemory converted(Converted(name, key));
   if (converted.Get() == kNoDib) {
     converted.Release();
     return;
@@ -89,6 +90,23 @@ void Viewer::LoadConvertedPicture(const std::string& name, const std::string& ke
   if (!OfferOnClipboard(dib)) return;
   picture_ = std::move(picture);
   ProcFitToScreen();
+}
+
+void Viewer::StartConverting(const std::string& name) {
+  const std::string key = ExtensionKey(name);
+  if (!IsExistingFile(name) || ReaderFor(key) != PictureReader::Converter) return;
+  try {
+    converting_ = std::async(std::launch::async, [name, key] { return ConvertFileToDIB(name, key); });
+    convertingName_ = name;
+  } catch (const std::system_error&) {
+    // Without a thread the picture is converted when it is loaded.
+  }
+}
+
+HGLOBAL Viewer::Converted(const std::string& name, const std::string& key) {
+  if (!converting_.valid() || name != convertingName_) return ConvertFileToDIB(name, key);
+  convertingName_.clear();
+  return converting_.get();
 }
 
 bool Viewer::OfferOnClipboard(std::shared_ptr<const win::GlobalMemory> dib) {

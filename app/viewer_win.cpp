@@ -60,6 +60,12 @@ Viewer& TheViewer() {
 }
 
 void Viewer::Create(HINSTANCE instance, const std::string& commandLine) {
+  auto words = SplitCommandLine(commandLine);
+  if (!words.empty()) words.erase(words.begin());
+  startup_ = ReadStartupState(ParseCommandLine(words));
+  // Making the first window waits on the display; a large picture is decoded meanwhile.
+  if (startup_.startMode == 'V') StartConverting(startup_.pictureArgument);
+
   WNDCLASSA windowClass{};
   windowClass.style = CS_DBLCLKS;
   windowClass.lpfnWndProc = WindowProc;
@@ -96,15 +102,11 @@ void Viewer::Create(HINSTANCE instance, const std::string& commandLine) {
   for (const MenuItem& item : kViewMenu) AppendMenuA(menu_.Get(), MF_STRING, item.id, item.caption);
   created_ = true;
 
-  win::RunHandler([&] { OnCreate(commandLine); });
+  win::RunHandler([&] { OnCreate(); });
 }
 
-void Viewer::OnCreate(const std::string& commandLine) {
+void Viewer::OnCreate() {
   settings_ = std::make_unique<IniFile>(ExecutableFolder() + "Kamolt.INI");
-  auto words = SplitCommandLine(commandLine);
-  if (!words.empty()) words.erase(words.begin());
-  startup_ = ReadStartupState(ParseCommandLine(words));
-
   if (!startup_.pictureArgument.empty() && startup_.startMode == 'V') {
     ShowPictureFile(startup_.pictureArgument);
   } else {

@@ -2,6 +2,7 @@
 // The picture viewer, the program's main window. It lives for the whole process.
 #include <windows.h>
 
+#include <future>
 #include <memory>
 #include <string>
 
@@ -41,7 +42,7 @@ class Viewer {
   static LRESULT CALLBACK ImageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
-  void OnCreate(const std::string& commandLine);
+  void OnCreate();
   void OnClose();
   void OnShow();
   void OnKeyPress(char typed);
@@ -52,6 +53,10 @@ class Viewer {
 
   // loading and stepping
   void LoadConvertedPicture(const std::string& name, const std::string& key);
+  // A converter's work on the file, started ahead on a thread of its own; the next load of
+  // that very name takes its result rather than converting again.
+  void StartConverting(const std::string& name);
+  HGLOBAL Converted(const std::string& name, const std::string& key);
   void LoadPngPicture(const std::string& name);
   // The converted picture is offered on the clipboard and handed over when it is asked for
   // (or when the viewer ends), so a large photo is not copied at start.
@@ -92,6 +97,8 @@ class Viewer {
   std::unique_ptr<IniFile> settings_;
   StartupState startup_;
   Picture picture_;
+  std::string convertingName_;
+  std::future<HGLOBAL> converting_;
   std::shared_ptr<const win::GlobalMemory> offeredDib_;  // what the clipboard holds in promise only
   win::Icon windowIcon_;
   bool stretch_ = false;

@@ -73,8 +73,9 @@ printf '  %-34s %-26s %s\n' "decode: codec core, native" "$NAT_READ" "$(ratio "$
 printf '  %-34s %-26s %s\n' "encode: cjpeg (from PPM)" "$CJPEG" ""
 printf '  %-34s %-26s %s\n' "encode: CONV_JPG.DLL entry 6" "$MOD_WRITE" "$(ratio "$MOD_WRITE" "$CJPEG") of cjpeg"
 printf '  %-34s %-26s %s\n' "encode: codec core, native" "$NAT_WRITE" "$(ratio "$NAT_WRITE" "$CJPEG") of cjpeg"
-echo "  (target: within 1.10x of the libjpeg-turbo tool; the module's figures include reading the"
-echo "   file and handing over the DIB, and writing beside the target and moving the file in place)"
+echo "  (the module's figures include reading the file and handing over the DIB, and writing beside"
+echo "   the target and moving the file in place; the codec's own target is within 1.10x of the tool"
+echo "   making the same whole picture, djpeg -bmp and cjpeg)"
 
 # The viewer: from CreateProcess to its title naming the photo, beside a program that does nothing.
 TIMER=build/win64/tools/start_timer.exe

@@ -68,6 +68,21 @@ TEST_F(ViewerTest, StepsWalkTheFolderSkippingRefusedFiles) {
   EXPECT_TRUE(WaitTitle(viewer, "d.bmp (50x30)")) << "the position stayed at a.bmp";
 }
 
+// The picture named at start is converted while the window is made; the module's box still
+// comes before the viewer shows.
+TEST_F(ViewerTest, ConvertedPictureArgumentWithoutItsModuleIsReportedFirst) {
+  Picture("b.gif", "GIF89a");
+  app_ = std::make_unique<App>(Exe(), "b.gif", PictureFolder());
+  const auto box = WaitMessageBox(app_->ProcessId());
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->text, "Die DLL zu diesem Format fehlt!");
+  EXPECT_EQ(FindTopLevel(app_->ProcessId(), kViewerClass, nullptr), nullptr);
+  AnswerMessageBox(box->hwnd);
+  const HWND viewer = app_->WaitMainWindow(kViewerClass);
+  ASSERT_TRUE(viewer);
+  EXPECT_TRUE(WaitTitle(viewer, "b.gif (0x0)")) << WindowText(viewer);
+}
+
 TEST_F(ViewerTest, ConvertedFormatWithoutItsModuleKeepsTheOldPicture) {
   Picture("a.bmp", BmpFile(240, 130, RGB(1, 2, 3)));
   Picture("b.gif", "GIF89a");
