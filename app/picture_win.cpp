@@ -131,7 +131,6 @@ Picture Picture::FromBitmap(HBITMAP bitmap) {
   return picture;
 }
 
-
 Picture Picture::FromPackedDib(const std::uint8_t* dib, std::size_t size) {
   const DibLayout layout = Measured(dib, size);
   const std::vector<std::uint8_t> info = PlainBitmapInfo(dib, layout);
@@ -253,7 +252,7 @@ std::vector<std::uint8_t> Picture::RenderDib24() const {
 
 void Picture::SaveToFile(const std::string& path) const {
   if (kind_ == Kind::Dib) {
-    // Saved as a bitmap read from the screen's side would be, at the DIB's own depth.
+    // Saved like every other bitmap: at its own depth, behind a plain header.
     const win::GlobalLockScope locked(dib_->Get());
     return FromPackedDib(static_cast<const std::uint8_t*>(locked.Data()), locked.Size()).SaveToFile(path);
   }
