@@ -79,7 +79,10 @@ echo "   making the same whole picture, djpeg -bmp and cjpeg)"
 
 # The viewer: from CreateProcess to its title naming the photo, beside a program that does nothing.
 TIMER=build/win64/tools/start_timer.exe
-KAMOLT=$(winpath "$ROOT/build/win64/dist/Kamolt.exe")
+# A copy of the program, since the viewer writes its settings beside itself on closing.
+rm -rf "$WORK/app" && mkdir -p "$WORK/app"
+cp build/win64/dist/Kamolt.exe build/win64/dist/CONV_*.DLL "$WORK/app/"
+KAMOLT=$(winpath "$WORK/app/Kamolt.exe")
 cp -f "$WORK/photo.jpg" "$WORK/viewer_photo.jpg"
 # Started in the photo's folder with its bare name, so the title begins with that name.
 time_viewer() {

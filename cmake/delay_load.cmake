@@ -33,6 +33,11 @@ foreach(_entry IN LISTS _kamolt_delayed_dlls)
   endif()
 endforeach()
 
+# Declared as imports, those entries are called through their import table slots, which the
+# 32-bit delay-import libraries of dlltool leave at 0 (the call crashes). Plain declarations
+# call the delay thunks instead, in both architectures and with ordinary import libraries too.
+add_compile_definitions(WINCOMMDLGAPI= WINCOMMCTRLAPI= _WINMM_)
+
 function(kamolt_delay_system_dlls target)
   target_link_directories(${target} BEFORE PRIVATE ${KAMOLT_DELAYED_LIBS})
   target_link_libraries(${target} PRIVATE delayimp)
