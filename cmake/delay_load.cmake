@@ -1,8 +1,8 @@
 # The system DLLs the viewer needs only for a file dialog, printing, sound or the recorder's
-# controls are loaded at their first call rather than at start: under Wine, loading them
-# took a third of the viewer's start. Delay-import libraries named like the system's import
-# libraries are made here once at configure time; a target that links this folder first gets
-# the delayed entries for every -l of those names on its link line.
+# controls are loaded at their first call rather than at start: under Wine, loading them at
+# start held the viewer up by about 35 ms. Delay-import libraries named like the system's
+# import libraries are made here once at configure time; a target that links this folder
+# first gets the delayed entries for every -l of those names on its link line.
 #
 # Each DLL with the entries the program calls, decorated as 32-bit stdcall names are.
 set(_kamolt_delayed_dlls
