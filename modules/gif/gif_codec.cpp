@@ -227,26 +227,28 @@ std::variant<std::vector<std::uint8_t>, GifError> DecodeGifToDib(const std::uint
       for (int i = 0; i < 256; ++i) palette.push_back(Rgb{static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i),
                                                           static_cast<std::uint8_t>(i)});
     }
+    // The frame's lines come first: a file that cannot deliver them is refused before the
+    // picture, which a large logical screen may make much bigger, is made.
+    const auto frameWidth = static_cast<std::size_t>(frame.Width);
+    std::vector<GifPixelType> lines(frameWidth * static_cast<std::size_t>(frame.Height));
+    for (const int y : RowOrder(frame.Height, frame.Interlace)) {
+      if (DGifGetLine(gif.get(), lines.data() + static_cast<std::size_t>(y) * frameWidth, frame.Width) != GIF_OK) {
+        return Damaged(gif->Error);
+      }
+    }
     const int bits = BitsFor(static_cast<int>(palette.size()));
     auto dib = NewDib(static_cast<int>(width), static_cast<int>(height), bits, palette);
     if (!dib) return GifError{"Bild zu groß"};
     const int colours = static_cast<int>(palette.size());
     const int background = !local && gif->SBackGroundColor < colours ? gif->SBackGroundColor : 0;
-    std::vector<GifPixelType> line(static_cast<std::size_t>(frame.Width));
-    std::vector<std::uint8_t> indices(static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
-                                      static_cast<std::uint8_t>(background));
-    for (const int y : RowOrder(frame.Height, frame.Interlace)) {
-      if (DGifGetLine(gif.get(), line.data(), frame.Width) != GIF_OK) return Damaged(gif->Error);
-      std::uint8_t* into = indices.data() + static_cast<std::size_t>(frame.Top + y) * width + frame.Left;
-      for (int x = 0; x < frame.Width; ++x) into[x] = line[x] < colours ? line[x] : 0;
-    }
     for (int y = 0; y < height; ++y) {
       std::uint8_t* row = NewDibRowFromTop(*dib, y);
-      const std::uint8_t* from = indices.data() + static_cast<std::size_t>(y) * width;
-      if (bits == 8) {
-        std::memcpy(row, from, static_cast<std::size_t>(width));
-      } else {
-        for (int x = 0; x < width; ++x) SetPaletteIndexAt(row, x, bits, from[x]);
+      const bool frameRow = y >= frame.Top && y - frame.Top < frame.Height;
+      const GifPixelType* from = lines.data() + (frameRow ? static_cast<std::size_t>(y - frame.Top) * frameWidth : 0);
+      for (int x = 0; x < width; ++x) {
+        const bool inFrame = frameRow && x >= frame.Left && x - frame.Left < frame.Width;
+        const int index = inFrame ? from[x - frame.Left] : background;
+        SetPaletteIndexAt(row, x, bits, index < colours ? index : 0);
       }
     }
     return std::move(*dib);
