@@ -243,13 +243,14 @@ std::variant<std::vector<std::uint8_t>, GifError> DecodeGifToDib(const std::uint
     const int background = !local && gif->SBackGroundColor < colours ? gif->SBackGroundColor : 0;
     for (int y = 0; y < height; ++y) {
       std::uint8_t* row = NewDibRowFromTop(*dib, y);
-      const bool frameRow = y >= frame.Top && y - frame.Top < frame.Height;
-      const GifPixelType* from = lines.data() + (frameRow ? static_cast<std::size_t>(y - frame.Top) * frameWidth : 0);
-      for (int x = 0; x < width; ++x) {
-        const bool inFrame = frameRow && x >= frame.Left && x - frame.Left < frame.Width;
-        const int index = inFrame ? from[x - frame.Left] : background;
-        SetPaletteIndexAt(row, x, bits, index < colours ? index : 0);
+      if (bits == 8) {
+        std::memset(row, background, static_cast<std::size_t>(width));
+      } else {
+        for (int x = 0; x < width; ++x) SetPaletteIndexAt(row, x, bits, background);
       }
+      if (y < frame.Top || y - frame.Top >= frame.Height) continue;
+      const GifPixelType* from = lines.data() + static_cast<std::size_t>(y - frame.Top) * frameWidth;
+      for (int x = 0; x < frame.Width; ++x) SetPaletteIndexAt(row, frame.Left + x, bits, from[x] < colours ? from[x] : 0);
     }
     return std::move(*dib);
   }
