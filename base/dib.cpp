@@ -2,22 +2,12 @@
 
 #include <limits>
 
+#include "base/little_endian.h"
+
 namespace kamolt {
 namespace {
 
-void Put16(std::uint8_t* at, std::uint32_t v) {
-  at[0] = static_cast<std::uint8_t>(v);
-  at[1] = static_cast<std::uint8_t>(v >> 8);
-}
-void Put32(std::uint8_t* at, std::uint32_t v) {
-  Put16(at, v);
-  Put16(at + 2, v >> 16);
-}
-
 constexpr std::int64_t kLargestPixelBlock = std::numeric_limits<std::int32_t>::max();
-
-std::uint32_t Get16(const std::uint8_t* at) { return at[0] | at[1] << 8; }
-std::uint32_t Get32(const std::uint8_t* at) { return Get16(at) | Get16(at + 2) << 16; }
 
 DibError Refused(const std::string& why) { return {"Ungültiges Bitmap: " + why}; }
 

@@ -3,15 +3,10 @@
 #include <bit>
 #include <cstring>
 
+#include "base/little_endian.h"
+
 namespace kamolt {
 namespace {
-
-std::uint32_t Get32(const std::uint8_t* at) {
-  return at[0] | at[1] << 8 | at[2] << 16 | static_cast<std::uint32_t>(at[3]) << 24;
-}
-void Put32(std::uint8_t* at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 // A channel of a 16- or 32-bit pixel scaled to 0..255, whatever the width of its mask.
 std::uint8_t Channel(std::uint32_t pixel, std::uint32_t mask) {

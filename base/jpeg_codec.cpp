@@ -12,6 +12,7 @@
 
 #include "base/dib.h"
 #include "base/dib_pixels.h"
+#include "base/little_endian.h"
 #include "base/page_readier.h"
 
 namespace kamolt {
@@ -54,10 +55,6 @@ void InstallTrap(ErrorTrap& trap) {
   trap.manager.output_message = OutputMessage;
   trap.message[0] = '\0';
   trap.started = false;
-}
-
-void Put32(std::uint8_t* at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 void Refuse(ErrorTrap& trap, const char* why) {

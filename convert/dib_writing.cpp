@@ -2,18 +2,13 @@
 
 #include <algorithm>
 
+#include "base/little_endian.h"
+
 namespace kamolt {
 namespace {
 
 constexpr std::size_t kSizeImageOffset = 20;
 constexpr std::size_t kFileHeaderSize = 14;
-
-std::uint32_t Get32(const std::uint8_t* at) {
-  return at[0] | at[1] << 8 | at[2] << 16 | static_cast<std::uint32_t>(at[3]) << 24;
-}
-void Put32(std::uint8_t* at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 }  // namespace
 

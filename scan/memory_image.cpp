@@ -9,20 +9,13 @@
 
 #include "base/dib.h"
 #include "base/dib_pixels.h"
+#include "base/little_endian.h"
 
 namespace kamolt {
 namespace {
 
 constexpr std::uint64_t kLargestBlock = std::numeric_limits<std::int32_t>::max();
 
-void Put16(std::uint8_t* at, std::uint32_t v) {
-  at[0] = static_cast<std::uint8_t>(v);
-  at[1] = static_cast<std::uint8_t>(v >> 8);
-}
-void Put32(std::uint8_t* at, std::uint32_t v) {
-  Put16(at, v);
-  Put16(at + 2, v >> 16);
-}
 void PutEntry(std::uint8_t* table, std::uint32_t index, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
   std::uint8_t* entry = table + 4 * index;
   entry[0] = b;

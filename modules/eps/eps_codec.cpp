@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "base/dib_pixels.h"
+#include "base/little_endian.h"
 
 namespace kamolt::eps {
 namespace {
@@ -16,13 +17,6 @@ constexpr std::size_t kHeaderSize = 30;
 constexpr std::uint8_t kMagic[4] = {0xC5, 0xD0, 0xD3, 0xC6};
 // No single allocation inside libtiff may claim more than this for a preview.
 constexpr tmsize_t kLargestTiffAllocation = 512 * 1024 * 1024;
-
-std::uint32_t Get32(const std::uint8_t* at) {
-  return at[0] | at[1] << 8 | at[2] << 16 | static_cast<std::uint32_t>(at[3]) << 24;
-}
-void Put32(std::uint8_t* at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 CodecError Fault(const std::string& why) { return {"EPS-Datei fehlerhaft: " + why}; }
 

@@ -5,10 +5,10 @@
 #include <cmath>
 
 #include "base/dib_pixels.h"
+#include "base/little_endian.h"
 
 namespace kamolt::pcx {
 namespace {
-
 
 constexpr std::size_t kHeaderSize = 128;
 constexpr std::size_t kPaletteTail = 769;  // the 0x0C marker and 256 colours
@@ -23,14 +23,9 @@ constexpr std::array<Rgb, 16> kAdapterColours = {{{0, 0, 0},       {0, 0, 170}, 
                                                    {255, 85, 85},   {255, 85, 255},  {255, 255, 85},
                                                    {255, 255, 255}}};
 
-std::uint32_t Get16(const std::uint8_t* at) { return at[0] | at[1] << 8; }
 void Put16(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
   out[at] = static_cast<std::uint8_t>(v);
   out[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-std::uint32_t Get32(const std::uint8_t* at) { return Get16(at) | Get16(at + 2) << 16; }
-void Put32(std::uint8_t* at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 CodecError Fault(const std::string& why) { return {"PCX-Datei fehlerhaft: " + why}; }

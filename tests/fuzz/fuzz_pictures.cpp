@@ -4,6 +4,7 @@
 
 #include "base/dib.h"
 #include "base/dib_pixels.h"
+#include "base/little_endian.h"
 #include "tests/fuzz/fuzz_targets.h"
 
 namespace kamolt::fuzz {
@@ -11,15 +12,6 @@ namespace {
 
 constexpr int kBitCounts[] = {1, 4, 8, 16, 24, 32};
 constexpr std::uint32_t kHeaderSizes[] = {40, 56, 108, 124};
-
-void Put16(std::uint8_t* at, std::uint32_t v) {
-  at[0] = static_cast<std::uint8_t>(v);
-  at[1] = static_cast<std::uint8_t>(v >> 8);
-}
-void Put32(std::uint8_t* at, std::uint32_t v) {
-  Put16(at, v);
-  Put16(at + 2, v >> 16);
-}
 
 }  // namespace
 
