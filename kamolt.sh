@@ -31,23 +31,52 @@ missing_packages() {
   done
 }
 
-SOURCE_LIST=/etc/apt/sources.list.d/kamolt-src.sources
+SOURCE_LIST=/etc/apt/sources.list.d/kamolt-src
 
-write_source_entries() {
-  # Debian's own source packages of the imaging libraries are built for Windows.
-  cat >"$SOURCE_LIST" <<'SOURCES'
-Types: deb-src
-URIs: http://deb.debian.org/debian
-Suites: bookworm bookworm-updates
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+# Debian's own source packages of the imaging libraries are built for Windows. Their entries
+# are the machine's own Debian entries made source entries: the same mirrors and suites,
+# whichever the machine is given. One-line entries and deb822 stanzas alike.
+source_entries() {
+  local codename file
+  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+  for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+    [ -f "$file" ] || continue
+    awk -v codename="$codename" '$1 == "deb" && $0 ~ "[[:space:]]" codename "([-/][^[:space:]]*)?[[:space:]]" \
+      { $1 = "deb-src"; print }' "$file"
+  done >"$1.list.new"
+  for file in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$file" ] && [ "$file" != "$1.sources" ] || continue
+    awk -v codename="$codename" '
+      function flush() {
+        if (types ~ /(^|[[:space:]])deb([[:space:]]|$)/ && suites ~ "(^|[[:space:]])" codename "([-/]|[[:space:]]|$)")
+          printf "Types: deb-src\n%s\n", stanza
+        stanza = ""; types = ""; suites = ""
+      }
+      /^[[:space:]]*$/ { flush(); next }
+      /^#/ { next }
+      /^Types:/ { types = $0; sub(/^Types:/, "", types); next }
+      /^Suites:/ { suites = $0 }
+      { stanza = stanza $0 "\n" }
+      END { flush() }' "$file"
+  done >"$1.sources.new"
+}
 
-Types: deb-src
-URIs: http://deb.debian.org/debian-security
-Suites: bookworm-security
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-SOURCES
+# True when the entries changed (or were first written), so that apt must read them.
+update_source_entries() {
+  local kind changed=1
+  source_entries "$SOURCE_LIST"
+  for kind in list sources; do
+    if [ -s "$SOURCE_LIST.$kind.new" ]; then
+      cmp -s "$SOURCE_LIST.$kind.new" "$SOURCE_LIST.$kind" && { rm -f "$SOURCE_LIST.$kind.new"; continue; }
+      mv "$SOURCE_LIST.$kind.new" "$SOURCE_LIST.$kind"
+    else
+      rm -f "$SOURCE_LIST.$kind.new"
+      [ -e "$SOURCE_LIST.$kind" ] || continue
+      rm -f "$SOURCE_LIST.$kind"
+    fi
+    changed=0
+  done
+  return $changed
 }
 
 # Most machines' kernels refuse 32-bit programs ("Exec format error"), and then 32-bit Wine
@@ -75,7 +104,7 @@ setup() {
     dpkg --print-foreign-architectures | grep -qx i386 || { dpkg --add-architecture i386; changed=1; }
     wanted+=("${WINE32_PACKAGES[@]}")
   fi
-  [ -f "$SOURCE_LIST" ] || { write_source_entries; changed=1; }
+  update_source_entries && changed=1
   missing=$(missing_packages "${wanted[@]}")
   if [ -n "$missing" ] || [ -n "$changed" ]; then
     say "installing Debian packages: ${missing//$'\n'/ }"

@@ -117,6 +117,9 @@ bool Viewer::OfferOnClipboard(std::shared_ptr<const win::GlobalMemory> dib) {
   SetClipboardData(CF_DIB, nullptr);
   if (!IsClipboardFormatAvailable(CF_DIB)) return false;
   offeredDib_ = std::move(dib);
+  // Timers come after painting, so the picture is on the screen before its bytes are copied.
+  handOverTries_ = 0;
+  SetTimer(window_, kClipboardTimer, USER_TIMER_MINIMUM, nullptr);
   return true;
 }
 
@@ -138,9 +141,19 @@ void Viewer::RenderClipboard() {
   }
 }
 
-void Viewer::RenderClipboardBeforeLeaving() {
+bool Viewer::KeepPromise() {
   const win::OpenClipboardScope clipboard(window_);
-  if (clipboard.IsOpen() && GetClipboardOwner() == window_) RenderClipboard();
+  if (!clipboard.IsOpen()) return false;
+  if (GetClipboardOwner() == window_) RenderClipboard();
+  return true;
+}
+
+// A promise alone would leave the clipboard empty when the viewer is ended from outside, and
+// every paste would wait on the viewer's thread; so the bytes follow right after the picture.
+void Viewer::OnClipboardTimer() {
+  constexpr int kTries = 50;  // another program may hold the clipboard open for a moment
+  if (offeredDib_ && !KeepPromise() && ++handOverTries_ < kTries) return;
+  KillTimer(window_, kClipboardTimer);
 }
 
 void Viewer::LoadPngPicture(const std::string& name) {

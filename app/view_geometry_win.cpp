@@ -7,7 +7,6 @@
 namespace kamolt {
 namespace {
 
-constexpr UINT_PTR kDrawTimer = 1;
 constexpr UINT kDrawTimerInterval = 100;
 
 }  // namespace

@@ -155,7 +155,13 @@ LRESULT Viewer::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       if (wParam != SIZE_MINIMIZED) OnResize();
       return 0;
-    case WM_TIMER: OnDrawTimer(); return 0;
+    case WM_TIMER:
+      if (wParam == kClipboardTimer) {
+        OnClipboardTimer();
+      } else {
+        OnDrawTimer();
+      }
+      return 0;
     case WM_SHOWWINDOW:
       if (wParam) PostMessageA(window_, kShownMessage, 0, 0);
       return DefWindowProcA(window_, message, wParam, lParam);
@@ -183,7 +189,7 @@ LRESULT Viewer::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_RENDERFORMAT:
       if (wParam == CF_DIB) RenderClipboard();
       return 0;
-    case WM_RENDERALLFORMATS: RenderClipboardBeforeLeaving(); return 0;
+    case WM_RENDERALLFORMATS: KeepPromise(); return 0;
     case WM_DESTROYCLIPBOARD: offeredDib_.reset(); return 0;
     case WM_CLOSE: OnClose(); return 0;
     case WM_DESTROY: PostQuitMessage(exitCode_); return 0;

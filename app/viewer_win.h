@@ -20,6 +20,8 @@ namespace kamolt {
 class Viewer {
  public:
   static constexpr const char* kClassName = "TViewer";
+  static constexpr UINT_PTR kDrawTimer = 1;
+  static constexpr UINT_PTR kClipboardTimer = 2;
 
   // Creates the window and runs its creation handler.
   void Create(HINSTANCE instance, const std::string& commandLine);
@@ -58,11 +60,14 @@ class Viewer {
   void StartConverting(const std::string& name);
   HGLOBAL Converted(const std::string& name, const std::string& key);
   void LoadPngPicture(const std::string& name);
-  // The converted picture is offered on the clipboard and handed over when it is asked for
-  // (or when the viewer ends), so a large photo is not copied at start.
+  // The converted picture is offered on the clipboard at once and handed over just after it
+  // is shown (or earlier, when it is asked for or the viewer ends), so a large photo is not
+  // copied before it is on the screen.
   bool OfferOnClipboard(std::shared_ptr<const win::GlobalMemory> dib);
   void RenderClipboard();
-  void RenderClipboardBeforeLeaving();
+  // Hands the promised picture over; false while another program holds the clipboard open.
+  bool KeepPromise();
+  void OnClipboardTimer();
   void OnBildLaden();
   void Step(FolderStep step);
 
@@ -100,6 +105,7 @@ class Viewer {
   std::string convertingName_;
   std::future<HGLOBAL> converting_;
   std::shared_ptr<const win::GlobalMemory> offeredDib_;  // what the clipboard holds in promise only
+  int handOverTries_ = 0;
   win::Icon windowIcon_;
   bool stretch_ = false;
   int fileIndex_ = 0;

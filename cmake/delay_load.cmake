@@ -4,7 +4,8 @@
 # import libraries are made here once at configure time; a target that links this folder
 # first gets the delayed entries for every -l of those names on its link line.
 #
-# Each DLL with the entries the program calls, decorated as 32-bit stdcall names are.
+# Each DLL with the entries the program calls, decorated as 32-bit stdcall names are. Every
+# entry needs a stand-in in win/delay_load_failure_win.cpp, for a DLL that fails to load.
 set(_kamolt_delayed_dlls
   "comctl32.dll|InitCommonControlsEx@4"
   "comdlg32.dll|GetOpenFileNameA@4 GetSaveFileNameA@4"

@@ -6,10 +6,15 @@
 //     from CreateProcess until the program has ended
 //   start_timer.exe noop
 //     does nothing: the trivial program to time the bare start against
+//   start_timer.exe --end-after <ms> <title start> <program> [arguments...]
+//     as the first form, but the program is ended from outside that long after the window
+//     shows, as a host may end it; then prints a second line, "clipboard <w>x<h>" with the
+//     size of the picture the clipboard holds, or "clipboard empty"
 // Prints "<ms>"; exit code 1 on a time-out (30 s), 2 on a usage problem.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -37,10 +42,35 @@ BOOL CALLBACK Check(HWND window, LPARAM data) {
   return TRUE;
 }
 
+void PrintClipboardPicture() {
+  int width = 0, height = 0;
+  if (OpenClipboard(nullptr)) {
+    if (const HANDLE dib = GetClipboardData(CF_DIB)) {
+      if (const auto* header = static_cast<const BITMAPINFOHEADER*>(GlobalLock(dib))) {
+        width = header->biWidth;
+        height = header->biHeight < 0 ? -header->biHeight : header->biHeight;
+        GlobalUnlock(dib);
+      }
+    }
+    CloseClipboard();
+  }
+  if (width > 0) {
+    std::printf("clipboard %dx%d\n", width, height);
+  } else {
+    std::printf("clipboard empty\n");
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "noop") == 0) return 0;
+  int endAfter = -1;
+  if (argc > 2 && std::strcmp(argv[1], "--end-after") == 0) {
+    endAfter = std::atoi(argv[2]);
+    argc -= 2;
+    argv += 2;
+  }
   if (argc < 3) return 2;
   std::string commandLine;
   for (int i = 2; i < argc; ++i) commandLine += std::string(i > 2 ? " \"" : "\"") + argv[i] + "\"";
@@ -77,7 +107,12 @@ int main(int argc, char** argv) {
   QueryPerformanceCounter(&now);
   std::printf("%.1f\n", 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / frequency.QuadPart);
   std::fflush(stdout);
-  if (search.found) {
+  if (search.found && endAfter >= 0) {
+    Sleep(static_cast<DWORD>(endAfter));
+    TerminateProcess(process.Get(), 9);
+    WaitForSingleObject(process.Get(), 5000);
+    PrintClipboardPicture();
+  } else if (search.found) {
     PostMessageA(search.found, WM_CLOSE, 0, 0);
     if (WaitForSingleObject(process.Get(), 5000) != WAIT_OBJECT_0) TerminateProcess(process.Get(), 0);
   }

@@ -81,6 +81,65 @@ TEST_F(ViewerCommandsTest, CtrlCLeavesThePictureOnTheClipboard) {
   CloseClipboard();
 }
 
+// Wine's loader takes a DLL that is set to nothing for the program's name as missing.
+class MissingDll {
+ public:
+  // Named as the loader names it: without ".dll", but with any other extension.
+  explicit MissingDll(std::string dll) : name_(dll.substr(0, dll.rfind(".dll"))) {
+    RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key_, nullptr);
+    RegSetValueExA(key_, name_.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
+  }
+  ~MissingDll() {
+    RegDeleteValueA(key_, name_.c_str());
+    RegCloseKey(key_);
+  }
+
+ private:
+  static constexpr char kKey[] = "Software\\Wine\\AppDefaults\\Kamolt.exe\\DllOverrides";
+  const std::string name_;
+  HKEY key_ = nullptr;
+};
+
+// A system DLL that cannot be loaded costs its command, not the program.
+TEST_F(ViewerCommandsTest, AMissingSystemDllIsNamedAndTheViewerGoesOn) {
+  struct Case {
+    const char* dll;
+    char key;
+    const char* commandsOwnBox;  // what the command then says of its failure, if anything
+  };
+  for (const Case& missing : {Case{"comdlg32.dll", 'O', nullptr},
+                              Case{"winspool.drv", 'P', "Kein Standarddrucker vorhanden"}}) {
+    SCOPED_TRACE(missing.dll);
+    const MissingDll override(missing.dll);
+    Picture("shown.bmp", TwoToneBmp(40, 20, RGB(250, 0, 0), RGB(0, 0, 250)));
+    const HWND viewer = Start("shown.bmp");
+    ASSERT_TRUE(WaitTitle(viewer, "shown.bmp (40x20)"));
+    const auto answerCommandsBox = [&] {
+      if (!missing.commandsOwnBox) return;
+      const auto box = WaitMessageBox(app_->ProcessId());
+      ASSERT_TRUE(box);
+      EXPECT_EQ(box->text, missing.commandsOwnBox);
+      AnswerMessageBox(box->hwnd);
+    };
+    PostMessageA(viewer, WM_CHAR, missing.key, 0);
+    const auto box = WaitMessageBox(app_->ProcessId());
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->caption, "Kamolt");
+    EXPECT_NE(box->text.find(missing.dll), std::string::npos) << box->text;
+    AnswerMessageBox(box->hwnd);
+    answerCommandsBox();
+    // Still answering; a second try fails as the first did, without naming the DLL again.
+    PostMessageA(viewer, WM_CHAR, missing.key, 0);
+    answerCommandsBox();
+    EXPECT_FALSE(WaitMessageBox(app_->ProcessId(), std::chrono::milliseconds(500)));
+    PressKey(viewer, VK_ESCAPE);
+    ASSERT_TRUE(app_->WaitExit());
+    DWORD exitCode = 1;
+    GetExitCodeProcess(app_->Process(), &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+  }
+}
+
 TEST_F(ViewerCommandsTest, SaveWritesABitmapThatAnotherReaderReadsPixelForPixel) {
   Picture("two.bmp", TwoToneBmp(150, 90, RGB(10, 200, 30), RGB(240, 240, 10)));
   const std::string target = PictureFolder() + "\\saved";

@@ -154,6 +154,9 @@ _wine_bench_start_xvfb() {
 
 wine_bench_start() {
   local prefix="${WINE_BENCH_PREFIX:-$PWD/build/wineprefix-$WINE_BENCH_ARCH}"
+  # Typed umlauts and file names must not depend on the caller's locale: a bare root shell
+  # has none, and Wine then turns every non-ASCII character into "?".
+  export LANG=C.UTF-8 LC_ALL=C.UTF-8
   case "$prefix" in /*) ;; *) prefix="$PWD/$prefix" ;; esac
   export WINEPREFIX="$prefix"
   export WINEARCH="$WINE_BENCH_ARCH"
