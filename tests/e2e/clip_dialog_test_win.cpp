@@ -170,18 +170,16 @@ void PressCtrlAltInTheDialog(HWND dialog, WORD key) {
     return GetForegroundWindow() == dialog && GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &thread) &&
            IsChild(dialog, thread.hwndFocus);
   })) << "the dialog is not in front with a control focused";
-  std::vector<INPUT> inputs;
-  const auto add = [&](WORD virtualKey, DWORD flags) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = virtualKey;
-    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(virtualKey, MAPVK_VK_TO_VSC));
-    input.ki.dwFlags = flags;
-    inputs.push_back(input);
-  };
-  for (const WORD down : {WORD{VK_CONTROL}, WORD{VK_MENU}, key}) add(down, 0);
-  for (const WORD up : {key, WORD{VK_MENU}, WORD{VK_CONTROL}}) add(up, KEYEVENTF_KEYUP);
-  ASSERT_EQ(SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)), inputs.size());
+  constexpr UINT kStrokes = 6;
+  const WORD order[kStrokes] = {VK_CONTROL, VK_MENU, key, key, VK_MENU, VK_CONTROL};
+  INPUT inputs[kStrokes]{};
+  for (UINT i = 0; i < kStrokes; ++i) {
+    inputs[i].type = INPUT_KEYBOARD;
+    inputs[i].ki.wVk = order[i];
+    inputs[i].ki.wScan = static_cast<WORD>(MapVirtualKeyA(order[i], MAPVK_VK_TO_VSC));
+    inputs[i].ki.dwFlags = i < kStrokes / 2 ? 0 : KEYEVENTF_KEYUP;
+  }
+  ASSERT_EQ(SendInput(kStrokes, inputs, sizeof(INPUT)), kStrokes);
 }
 
 class ClipDialogTest : public ViewerTest {

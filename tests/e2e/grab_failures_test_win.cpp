@@ -17,7 +17,6 @@ using namespace std::chrono_literals;
 constexpr const char* kCaptureAppClass = "KamoltCaptureTestApp";
 constexpr const char* kDialogClass = "TAblage";
 constexpr int kLDateiname = 102;
-constexpr int kDateiname = 103;
 constexpr int kAbbruch = 108;
 
 void EmptyTheClipboard() {
@@ -99,13 +98,8 @@ TEST_F(GrabFailures, KeySeriesWithAFailedSaveHandsOffOnlyWhatWasWrittenHoweverIt
     HWND dialog = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (dialog = FindTopLevel(app_->ProcessId(), kDialogClass, nullptr)) != nullptr; }));
     const HWND ende = FindChild(dialog, kAbbruch);
-    PressKey(ende, 'G', true, false, true);
-    ASSERT_TRUE(WaitUntil([&] { return WindowText(FindChild(dialog, kLDateiname)) == stem + "01.PNG"; }));
-    PressKey(ende, 'G', true, false, true);
-    ASSERT_TRUE(WaitUntil([&] { return WindowText(FindChild(dialog, kDateiname)) == stem + "03.PNG"; }))
-        << "the name moves on past the picture that failed";
-    EXPECT_EQ(WindowText(FindChild(dialog, kLDateiname)), stem + "01.PNG");
-
+    for (int press = 0; press < 2; ++press) PressKey(ende, 'G', true, false, true);
+    EXPECT_EQ(WindowText(FindChild(dialog, kLDateiname)), stem + "01.PNG") << "the last picture written";
     switch (ending) {
       case Ending::EndeButton: SendCommand(dialog, kAbbruch); break;
       case Ending::CloseBox: PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); break;
