@@ -156,6 +156,7 @@ class ClipDialog {
   void Show(const ClipDialogFields& fields) const;
   void SetDefaultButton(int id);
   void FocusFirstControl() const;
+  bool InGrabOnlyLayout() const { return HasStyle(kGrab, WS_VISIBLE); }
   bool HasStyle(int id, DWORD style) const {
     return (static_cast<DWORD>(GetWindowLongPtrA(Control(id), GWL_STYLE)) & style) != 0;
   }
@@ -212,7 +213,13 @@ LRESULT ClipDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnHelp();
       return TRUE;
     case WM_CLOSE:
-      CloseDialog();
+      // The close box and Alt+F4 end a key series as "&Ende" does: the pictures taken reach
+      // the host, and the host is not left waiting on a viewer that stays open.
+      if (InGrabOnlyLayout()) {
+        win::RunHandler([&] { OnButtonAbbruch(); });
+      } else {
+        CloseDialog();
+      }
       return 0;
     default: return DefWindowProcA(window_, message, wParam, lParam);
   }
@@ -289,7 +296,6 @@ bool ClipDialog::TakePicture(std::string& fileName, int formatCode) {
   dialog.invert = Checked(kInvers);
   dialog.stamp.text = capture_.stampText;
   dialog.stamp.position = capture_.stampPosition;
-  dialog.nameText = [this] { return Text(kDateiname); };
   dialog.setNameText = [this](const std::string& name) { SetText(kDateiname, name); };
   dialog.setLabel = [this](const std::string& caption) { SetLabel(caption); };
   return GrabWindow(fileName, formatCode, capture_.title, Text(kPortname), dialog);
@@ -369,7 +375,7 @@ bool ClipDialog::OnKeyUp(const MSG& message) {
 }
 
 void ClipDialog::NurGrabAnzeige() {
-  if (HasStyle(kGrab, WS_VISIBLE)) return;
+  if (InGrabOnlyLayout()) return;
   EnableWindow(Control(kDateiname), FALSE);
   for (const int id : kHiddenWhileGrabbing) ShowWindow(Control(id), SW_HIDE);
   SetText(kGrab, GrabButtonCaption(Text(kCharKey)));

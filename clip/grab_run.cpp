@@ -51,7 +51,9 @@ bool RunGrab(std::string& fileName, const GrabRunOptions& options, GrabActions& 
     fileName = AdvanceFileName(fileName);
     pause.Sleep(kAfterPictureMs);
     if (options.keyTrigger) {
-      actions.SetLabel(actions.NameText());
+      // The label is what the host is told when the series ends: it names the last picture
+      // written, under the name it was written as, and a failed save leaves it alone.
+      if (lastResult) actions.SetLabel(lastSaved);
       actions.SetNameText(fileName);
     }
   } while ((line || keyTriggered) && goOn);

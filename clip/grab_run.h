@@ -35,7 +35,6 @@ class GrabActions {
   // Writes the clipboard's picture; on success `fileName` is the name written.
   virtual bool Save(std::string& fileName) = 0;
   // The dialog's name field and the label that shows the last picture's name.
-  virtual std::string NameText() = 0;
   virtual void SetNameText(const std::string& name) = 0;
   virtual void SetLabel(const std::string& caption) = 0;
   virtual void NotifyHost(const std::string& fileName, std::int32_t count) = 0;

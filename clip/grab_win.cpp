@@ -84,7 +84,6 @@ class WindowGrab : public GrabActions {
   bool Save(std::string& fileName) override {
     return SaveClipboardPicture(fileName, formatCode_, windowTitle_, dialog_.invert);
   }
-  std::string NameText() override { return dialog_.nameText ? dialog_.nameText() : std::string(); }
   void SetNameText(const std::string& name) override {
     if (dialog_.setNameText) dialog_.setNameText(name);
   }

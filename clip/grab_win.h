@@ -21,8 +21,7 @@ struct GrabDialog {
   std::string charKey;  // a key for the Ctrl+Alt trigger: one picture, and the dialog hands off
   bool invert = false;
   GrabStamp stamp;
-  std::function<std::string()> nameText;                  // the file name field
-  std::function<void(const std::string&)> setNameText;
+  std::function<void(const std::string&)> setNameText;   // the file name field
   std::function<void(const std::string&)> setLabel;       // the label above it
 };
 

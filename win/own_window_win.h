@@ -9,6 +9,11 @@ namespace kamolt::win {
 // that is there already, because a window of it was opened before, is no fault.
 void RegisterOwnWindowClass(const char* className, WNDPROC windowProc);
 
+// For WM_ACTIVATE: keeps the focused control across deactivation, as the platform's dialogs
+// do. Without it the platform gives the focus to the window itself when it is activated
+// again, and no control sees the keys until one is clicked. true when the focus was set.
+bool KeepFocusAcrossActivation(HWND window, WPARAM activation);
+
 // The window procedure of such a class. Owner gives its window as Window() and takes the
 // messages in HandleMessage once its window is known; until then the platform answers them.
 template <typename Owner>
@@ -19,6 +24,7 @@ LRESULT CALLBACK OwnWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
   }
   auto* owner = reinterpret_cast<Owner*>(GetWindowLongPtrA(window, GWLP_USERDATA));
   if (!owner || owner->Window() != window) return DefWindowProcA(window, message, wParam, lParam);
+  if (message == WM_ACTIVATE && KeepFocusAcrossActivation(window, wParam)) return 0;
   return owner->HandleMessage(message, wParam, lParam);
 }
 

@@ -15,6 +15,9 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr const char* kCaptureAppClass = "KamoltCaptureTestApp";
+constexpr const char* kDialogClass = "TAblage";
+constexpr int kLDateiname = 102;
+constexpr int kAbbruch = 108;
 
 void EmptyTheClipboard() {
   if (!OpenClipboard(nullptr)) return;
@@ -77,6 +80,35 @@ TEST_F(GrabFailures, CaptureAppThatNeverCopiesGivesUpAfterAboutFourSeconds) {
   ASSERT_TRUE(app_->WaitExit());
   EXPECT_NE(app_->ExitCode(), 0u);
   EXPECT_EQ(FilesIn(PictureFolder()), 0);
+}
+
+// A key series whose second picture cannot be written, ended in each way the user can end
+// it: the host is told only the picture written, and the program ends as "&Ende" ends it.
+TEST_F(GrabFailures, KeySeriesWithAFailedSaveHandsOffOnlyWhatWasWrittenHoweverItEnds) {
+  enum class Ending { EndeButton, CloseBox, AltF4 };
+  StartCaptureApp("/F3");
+  char series = 'A';
+  for (const Ending ending : {Ending::EndeButton, Ending::CloseBox, Ending::AltF4}) {
+    SCOPED_TRACE(series);
+    const std::string stem = Pic(std::string(1, series++));
+    DeleteFileA(HandOffFileBeside(Exe()).c_str());
+    // A folder where the second picture would go: no file can be written under its name.
+    ASSERT_TRUE(CreateDirectoryA((stem + "02.PNG").c_str(), nullptr));
+    app_ = std::make_unique<App>(Exe(), "-C /CPNG /KG /X \"/WCapture Test App\" " + stem + "01", PictureFolder());
+    HWND dialog = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (dialog = FindTopLevel(app_->ProcessId(), kDialogClass, nullptr)) != nullptr; }));
+    const HWND ende = FindChild(dialog, kAbbruch);
+    for (int press = 0; press < 2; ++press) PressKey(ende, 'G', true, false, true);
+    EXPECT_EQ(WindowText(FindChild(dialog, kLDateiname)), stem + "01.PNG") << "the last picture written";
+    switch (ending) {
+      case Ending::EndeButton: SendCommand(dialog, kAbbruch); break;
+      case Ending::CloseBox: PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); break;
+      case Ending::AltF4: PressKey(ende, VK_F4, false, false, true); break;
+    }
+    ASSERT_TRUE(app_->WaitExit()) << "the program ends with the series";
+    EXPECT_EQ(app_->ExitCode(), 0u);
+    EXPECT_EQ(ReadFileBytes(HandOffFileBeside(Exe())), stem + "01.PNG'1'C");
+  }
 }
 
 }  // namespace

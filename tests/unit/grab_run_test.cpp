@@ -43,7 +43,6 @@ class FakeWorld : public GrabActions {
     saves.push_back(fileName);
     return ok;
   }
-  std::string NameText() override { return nameText; }
   void SetNameText(const std::string& name) override { nameText = name; }
   void SetLabel(const std::string& caption) override { label = caption; }
   void NotifyHost(const std::string& fileName, std::int32_t count) override {
@@ -132,8 +131,8 @@ TEST(GrabRun, KeyTriggerTakesOnePictureAndLeavesTheHandOffToTheDialog) {
   EXPECT_TRUE(RunGrab(name, {.keyTrigger = true}, world, nullptr, pause));
   EXPECT_EQ(world.saves.size(), 1u);
   EXPECT_EQ(name, "C:\\P\\BILD08.JPG");
-  // The label shows the name as the dialog had it; the field shows the next one.
-  EXPECT_EQ(world.label, "C:\\P\\BILD07");
+  // The label names the picture written; the field shows the next one.
+  EXPECT_EQ(world.label, "C:\\P\\BILD07.JPG");
   EXPECT_EQ(world.nameText, "C:\\P\\BILD08.JPG");
   EXPECT_EQ(pause.slept, (std::vector<unsigned>{200, 1000}));
   EXPECT_TRUE(world.handOffs.empty());
@@ -146,6 +145,16 @@ TEST(GrabRun, KeyTriggerTakesOnePictureAndLeavesTheHandOffToTheDialog) {
   EXPECT_EQ(switched.saves, std::vector<std::string>{"C:\\P\\BILD08.JPG"});
   EXPECT_EQ(name, "C:\\P\\BILD09.JPG");
   EXPECT_TRUE(switched.handOffs.empty());
+
+  // A failed save moves the name on, but the label, which the host is told at the end,
+  // keeps the last picture written.
+  FakeWorld failing;
+  failing.saveResults = {false};
+  failing.label = "C:\\P\\BILD08.JPG";
+  name = "C:\\P\\BILD09.JPG";
+  EXPECT_FALSE(RunGrab(name, {.keyTrigger = true}, failing, nullptr, pause));
+  EXPECT_EQ(failing.label, "C:\\P\\BILD08.JPG");
+  EXPECT_EQ(failing.nameText, "C:\\P\\BILD0A.JPG");
 }
 
 }  // namespace
