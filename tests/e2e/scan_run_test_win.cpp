@@ -1,15 +1,18 @@
 // Scan runs on the virtual scanner as the user lives through them: pages the source
-// cancels, its own dialog closed, no source manager, the selection cancelled, the
-// session ending under a scan, and every pixel type written in every format and read
-// back by an independent reader.
+// cancels or fails, pages that cannot be written, its own dialog closed, no source manager,
+// the selection cancelled, the viewer closed and the session ending under a scan, and
+// every pixel type written in every format and read back by an independent reader.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "app/viewer_menu.h"
 #include "host_standin_win.h"
 #include "tools/virtual_scanner/page_pattern.h"
 #include "unix_tools_win.h"
@@ -169,28 +172,141 @@ TEST_F(ScanRunFlowTest, ClosingTheSourcesDialogEndsTheRunWithoutAQuestion) {
   EXPECT_FALSE(FileExists(HandOffFile()));
 }
 
-TEST_F(ScanRunFlowTest, EndingTheSessionUnderAnEnabledSourceAsksTheFirstCloseQuestion) {
+// Every top-level window of the process, hidden ones too, as the system tells them all
+// that the session ends.
+BOOL CALLBACK CollectWindowOf(HWND window, LPARAM param) {
+  auto* wanted = reinterpret_cast<std::pair<DWORD, std::vector<HWND>>*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == wanted->first) wanted->second.push_back(window);
+  return TRUE;
+}
+
+std::vector<HWND> EveryTopLevelWindow(DWORD processId) {
+  std::pair<DWORD, std::vector<HWND>> wanted{processId, {}};
+  EnumWindows(CollectWindowOf, reinterpret_cast<LPARAM>(&wanted));
+  return wanted.second;
+}
+
+// What the scan's own log says of the source, from this test on.
+class TwainLog {
+ public:
+  // The source disabled and closed, in that order, and nothing asked of it after.
+  static constexpr const char* kSourceClosed = "DS Disabled\r\nCloseDS\r\n";
+  TwainLog() { DeleteFileA(kPath); }
+  static std::string Last(std::size_t bytes) {
+    const std::string log = ReadFileBytes(kPath);
+    return log.substr(log.size() > bytes ? log.size() - bytes : 0);
+  }
+  static std::string End() { return Last(std::string(kSourceClosed).size()); }
+
+ private:
+  static constexpr const char* kPath = "C:\\twacker.log";
+};
+
+TEST_F(ScanRunFlowTest, TheViewerClosedUnderTheSourcesDialogEndsTheRunAndClosesTheSource) {
+  struct Way {
+    const char* name;
+    void (*close)(HWND viewer, DWORD processId);
+  };
+  const Way ways[] = {
+      {"close box", [](HWND viewer, DWORD) { PostMessageA(viewer, WM_CLOSE, 0, 0); }},
+      {"Esc", [](HWND viewer, DWORD) { PressKey(viewer, VK_ESCAPE); }},
+      {"Delete", [](HWND viewer, DWORD) { PressKey(viewer, VK_DELETE); }},
+      {"end of the session",
+       [](HWND, DWORD processId) {
+         // As the system does it: every top-level window is asked, then told.
+         const std::vector<HWND> windows = EveryTopLevelWindow(processId);
+         for (HWND window : windows) {
+           DWORD_PTR agreed = 0;
+           SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &agreed);
+           EXPECT_TRUE(agreed) << ClassName(window);
+         }
+         for (HWND window : windows) SendMessageTimeoutA(window, WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
+         // The process may be ended the moment the last window has answered.
+         EXPECT_EQ(TwainLog::End(), TwainLog::kSourceClosed) << TwainLog::Last(200);
+       }},
+  };
   ScannerScript script("[Scanner]\nPages=1\n");
-  Run("-S /CBMP /P96 /F2.54X2.54 /J /X " + Pic("E01"));
+  int run = 0;
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
+    TwainLog log;
+    const std::string base = "V" + std::to_string(++run) + "01";
+    Run("-S /CBMP /P96 /F2.54X2.54 /J /X " + Pic(base));
+    const HWND scanner = WaitScannerDialog();
+    ASSERT_TRUE(scanner);
+    const HWND viewer = FindTopLevel(app_->ProcessId(), "TViewer", nullptr);
+    ASSERT_TRUE(viewer);
+    way.close(viewer, app_->ProcessId());
+    ASSERT_TRUE(app_->WaitExit(std::chrono::seconds(10))) << "the run hangs";
+    EXPECT_FALSE(IsWindow(scanner));
+    EXPECT_EQ(TwainLog::End(), TwainLog::kSourceClosed) << TwainLog::Last(200);
+    EXPECT_EQ(app_->ExitCode(), 1u) << "nothing was written";
+    EXPECT_FALSE(FileExists(Pic(base + ".BMP")));
+    EXPECT_FALSE(FileExists(HandOffFile()));
+  }
+  // The source manager and the source are free for the next scan.
+  Run("-S /CBMP /P96 /F2.54X2.54 /G /X " + Pic("N01"));
+  ASSERT_TRUE(app_->WaitExit(std::chrono::seconds(20)));
+  EXPECT_EQ(app_->ExitCode(), 0u);
+  ExpectPage(Pic("N01.BMP"), 1, Looks::Grey);
+}
+
+TEST_F(ScanRunFlowTest, ScannerFromTheViewerDuringARunStartsNoSecondRun) {
+  ScannerScript script("[Scanner]\nPages=1\n");
+  Run("-S /CBMP /P96 /F2.54X2.54 /G /J /X " + Pic("R01"));
   const HWND scanner = WaitScannerDialog();
   ASSERT_TRUE(scanner);
-  const HWND module = FindWindowA(kScanModuleClass, kScanModuleClass);
-  ASSERT_TRUE(module);
-  EXPECT_FALSE(IsWindowVisible(module));
-
-  PostMessageA(module, WM_ENDSESSION, TRUE, 0);
-  const MessageBoxSeen keep = Answer(IDCANCEL);
-  EXPECT_EQ(keep.caption, "Close message");
-  EXPECT_EQ(keep.text, "Disable and close the Source\n\rand unload and close the Source Manager?");
-  EXPECT_FALSE(app_->WaitExit(std::chrono::milliseconds(500))) << "Cancel keeps the scan";
-  EXPECT_TRUE(IsWindowVisible(scanner));
-
-  PostMessageA(module, WM_ENDSESSION, TRUE, 0);
-  const MessageBoxSeen close = Answer(IDOK);
-  EXPECT_EQ(close.text, keep.text);
+  const HWND viewer = FindTopLevel(app_->ProcessId(), "TViewer", nullptr);
+  ASSERT_TRUE(viewer);
+  SendCommand(viewer, kamolt::viewer_menu::kMenuScan);
+  EXPECT_FALSE(WaitMessageBox(app_->ProcessId(), std::chrono::seconds(1))) << "a second run was started";
+  PostMessageA(scanner, WM_COMMAND, IDOK, 0);
   ASSERT_TRUE(app_->WaitExit(std::chrono::seconds(20)));
-  EXPECT_FALSE(IsWindow(scanner));
-  EXPECT_FALSE(FileExists(Pic("E01.BMP")));
+  EXPECT_EQ(app_->ExitCode(), 0u);
+  ExpectPage(Pic("R01.BMP"), 1, Looks::Grey);
+  EXPECT_EQ(ReadFileBytes(HandOffFile()), Pic("R01.BMP") + "'1'S");
+}
+
+TEST_F(ScanRunFlowTest, PagesThatFailAreNotCountedAndTheExitCodeSaysHowManyWereWritten) {
+  InstallModules();
+  struct Case {
+    const char* name;
+    const char* script;
+    const char* base;
+    bool folderInTheWay;  // a folder of the second page's name keeps it from being written
+    unsigned exitCode;
+    const char* handOff;  // the last file written and the count; "" for none
+  };
+  const Case cases[] = {
+      {"the source fails the second of three", "Pages=3\nFailPage=2\n", "F", false, 2, "F02.BMP'2'S"},
+      {"the source fails the only page", "Pages=1\nFailPage=1\n", "O", false, 1, ""},
+      {"the second of two cannot be written", "Pages=2\n", "D", true, 2, "D01.BMP'1'S"},
+      {"all three written", "Pages=3\n", "A", false, 0, "A03.BMP'3'S"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DeleteFileA(HandOffFile().c_str());
+    const std::string base = Pic(std::string(c.base));
+    if (c.folderInTheWay) CreateDirectoryA((base + "02.BMP").c_str(), nullptr);
+    ScannerScript script(std::string("[Scanner]\n") + c.script);
+    Run("-S /CBMP /P96 /F2.54X2.54 /G /X " + base + "01");
+    // Every failure is told in a box or two; the run goes on past each.
+    for (;;) {
+      std::optional<MessageBoxSeen> box;
+      ASSERT_TRUE(WaitUntil(
+          [&] { return app_->WaitExit(std::chrono::milliseconds(0)) || (box = WaitMessageBox(app_->ProcessId(), {})); },
+          std::chrono::seconds(20)))
+          << "the run neither ends nor asks";
+      if (!box) break;
+      AnswerMessageBox(box->hwnd);
+    }
+    EXPECT_EQ(app_->ExitCode(), c.exitCode);
+    EXPECT_EQ(FileExists(HandOffFile()) ? ReadFileBytes(HandOffFile()) : std::string(),
+              *c.handOff ? PictureFolder() + "\\" + c.handOff : std::string());
+    if (c.folderInTheWay) RemoveDirectoryA((base + "02.BMP").c_str());
+  }
 }
 
 TEST_F(ScanRunFlowTest, WithoutTheSourceManagerTheBoxSaysSoAndNothingIsWritten) {
