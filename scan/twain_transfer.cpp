@@ -86,7 +86,9 @@ void TwainAcquisition::DoMemTransfer(TwainWindow window) {
     const Ending ending = TransferOneImage(window, image, pixelType);
     if (ending == Ending::Done) FixBitMap(window, image, pixelType);
     EndImage(window, ending, image, pending);
-    // The hand-over of a page may have ended the session (the program is closing).
+    // A program told to end takes no further page; the hand-over of a page may also have
+    // ended the session itself.
+    if (transfersPending_ && session_.Platform().EndRequested()) EndSession();
   } while (pending.Count != 0 && transfersPending_);
 }
 

@@ -253,6 +253,25 @@ TEST_F(ScanRunFlowTest, TheViewerClosedUnderTheSourcesDialogEndsTheRunAndClosesT
   ExpectPage(Pic("N01.BMP"), 1, Looks::Grey);
 }
 
+TEST_F(ScanRunFlowTest, TheViewerClosedInTheMiddleOfAFeederRunKeepsAndReportsWhatWasWritten) {
+  ScannerScript script("[Scanner]\nPages=3\nFailPage=2\n");
+  TwainLog log;
+  Run("-S /CBMP /P96 /F2.54X2.54 /G /X " + Pic("H01"));
+  // The second page's failure is being told when the viewer is closed.
+  const auto failure = WaitMessageBox(app_->ProcessId());
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(failure->caption, "Operation Status");
+  const HWND viewer = FindTopLevel(app_->ProcessId(), "TViewer", nullptr);
+  ASSERT_TRUE(viewer);
+  PostMessageA(viewer, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(app_->WaitExit(std::chrono::seconds(10))) << "the run hangs";
+  EXPECT_EQ(app_->ExitCode(), 2u) << "one page written, one lost";
+  ExpectPage(Pic("H01.BMP"), 1, Looks::Grey);
+  EXPECT_FALSE(FileExists(Pic("H02.BMP"))) << "no page is taken after the close";
+  EXPECT_EQ(ReadFileBytes(HandOffFile()), Pic("H01.BMP") + "'1'S");
+  EXPECT_EQ(TwainLog::End(), TwainLog::kSourceClosed) << TwainLog::Last(200);
+}
+
 TEST_F(ScanRunFlowTest, ScannerFromTheViewerDuringARunStartsNoSecondRun) {
   ScannerScript script("[Scanner]\nPages=1\n");
   Run("-S /CBMP /P96 /F2.54X2.54 /G /J /X " + Pic("R01"));

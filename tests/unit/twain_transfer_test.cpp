@@ -314,9 +314,14 @@ class EndingPlatform : public FakeTwainPlatform {
  public:
   void SendTransferDone(TwainWindow window, TW_HANDLE image, TW_UINT16 pending) override {
     FakeTwainPlatform::SendTransferDone(window, image, pending);
-    if (images.size() == endAtPage && ending != nullptr) ending->EndSession();
+    if (images.size() != endAtPage) return;
+    if (byQuit) quitWaiting = true;
+    else if (ending != nullptr) ending->EndSession();
   }
+  bool EndRequested() override { return quitWaiting; }
   std::size_t endAtPage = 0;
+  bool byQuit = false;  // told by a waiting quit rather than ended from inside the hand-over
+  bool quitWaiting = false;
   TwainAcquisition* ending = nullptr;
 };
 
@@ -330,13 +335,15 @@ TEST_F(TransferTest, AnAcquisitionEndedEarlyResetsWhatIsPendingThenDisablesAndCl
   struct Case {
     const char* name;
     std::size_t endAtPage;  // 0: while the source's dialog is up, before any page
+    bool byQuit;
     std::vector<Triplet> last;
     std::size_t pagesTaken;
   };
   const Case cases[] = {
-      {"under the source's dialog", 0, {disable, closeSource, closeManager}, 0},
-      {"after the first of three pages", 1, {endTransfer, reset, disable, closeSource, closeManager}, 1},
-      {"after the last page", 3, {endTransfer, disable, closeSource, closeManager}, 3},
+      {"under the source's dialog", 0, false, {disable, closeSource, closeManager}, 0},
+      {"in the hand-over of the first of three pages", 1, false, {endTransfer, reset, disable, closeSource, closeManager}, 1},
+      {"a quit waiting after the first of three pages", 1, true, {endTransfer, reset, disable, closeSource, closeManager}, 1},
+      {"after the last page", 3, false, {endTransfer, disable, closeSource, closeManager}, 3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -352,6 +359,7 @@ TEST_F(TransferTest, AnAcquisitionEndedEarlyResetsWhatIsPendingThenDisablesAndCl
     ASSERT_EQ(run.AcquireImages(&window, true, 1), 1);
     p.ending = &run;
     p.endAtPage = c.endAtPage;
+    p.byQuit = c.byQuit;
     if (c.endAtPage == 0) {
       run.EndSession();
     } else {
