@@ -272,7 +272,7 @@ TEST_F(ScanRunFlowTest, TheViewerClosedInTheMiddleOfAFeederRunKeepsAndReportsWha
   EXPECT_EQ(TwainLog::End(), TwainLog::kSourceClosed) << TwainLog::Last(200);
 }
 
-TEST_F(ScanRunFlowTest, ScannerFromTheViewerDuringARunStartsNoSecondRun) {
+TEST_F(ScanRunFlowTest, ScannerOrClipboardFromTheViewerDuringARunStartsNoSecondRun) {
   ScannerScript script("[Scanner]\nPages=1\n");
   Run("-S /CBMP /P96 /F2.54X2.54 /G /J /X " + Pic("R01"));
   const HWND scanner = WaitScannerDialog();
@@ -281,6 +281,10 @@ TEST_F(ScanRunFlowTest, ScannerFromTheViewerDuringARunStartsNoSecondRun) {
   ASSERT_TRUE(viewer);
   SendCommand(viewer, kamolt::viewer_menu::kMenuScan);
   EXPECT_FALSE(WaitMessageBox(app_->ProcessId(), std::chrono::seconds(1))) << "a second run was started";
+  SendCommand(viewer, kamolt::viewer_menu::kMenuClipb);
+  EXPECT_FALSE(WaitUntil([&] { return FindTopLevel(app_->ProcessId(), "TAblage", nullptr) != nullptr; },
+                         std::chrono::seconds(1)))
+      << "the clip dialog was started inside the scan";
   PostMessageA(scanner, WM_COMMAND, IDOK, 0);
   ASSERT_TRUE(app_->WaitExit(std::chrono::seconds(20)));
   EXPECT_EQ(app_->ExitCode(), 0u);
