@@ -273,7 +273,10 @@ TEST_F(TransferTest, EndingsOfAnImageAndTheirBoxes) {
                          "TWRC_FAILURE\r\nCondition Code: TWCC_BADVALUE"}, 1},
       {TWRC_FAILURE, 0, {}, 1},
       {TWRC_CHECKSTATUS, 1, {"DG_IMAGE/DAT_IMAGEMEMXFER/MSG_GET | Unknown Return Code"}, 1},
-      {TWRC_CHECKSTATUS, 2, {"DG_IMAGE/DAT_IMAGEMEMXFER/MSG_GET | Unknown Return Code", "Pending Transfers | Images = 1"}, 1},
+      {TWRC_CHECKSTATUS,
+       2,
+       {"DG_IMAGE/DAT_IMAGEMEMXFER/MSG_GET | Unknown Return Code", "Pending Transfers | Images = 1"},
+       1},
       {TWRC_CANCEL, 2, {"DG_IMAGE/DAT_IMAGEMEMXFER/MSG_GET | TWRC_CANCEL"}, 0},
   };
   for (const Case& c : cases) {
@@ -339,10 +342,11 @@ TEST_F(TransferTest, AnAcquisitionEndedEarlyResetsWhatIsPendingThenDisablesAndCl
     std::vector<Triplet> last;
     std::size_t pagesTaken;
   };
+  const std::vector<Triplet> resetAndClose{endTransfer, reset, disable, closeSource, closeManager};
   const Case cases[] = {
       {"under the source's dialog", 0, false, {disable, closeSource, closeManager}, 0},
-      {"in the hand-over of the first of three pages", 1, false, {endTransfer, reset, disable, closeSource, closeManager}, 1},
-      {"a quit waiting after the first of three pages", 1, true, {endTransfer, reset, disable, closeSource, closeManager}, 1},
+      {"in the hand-over of the first of three pages", 1, false, resetAndClose, 1},
+      {"a quit waiting after the first of three pages", 1, true, resetAndClose, 1},
       {"after the last page", 3, false, {endTransfer, disable, closeSource, closeManager}, 3},
   };
   for (const Case& c : cases) {
