@@ -1,6 +1,7 @@
 #include "app/viewer_win.h"
 
 #include <stdexcept>
+#include <utility>
 
 #include "app/viewer_menu.h"
 #include "base/settings_keys.h"
@@ -202,9 +203,9 @@ LRESULT Viewer::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void Viewer::OnShow() {
   switch (startup_.startMode) {
-    case 'A': OpenSoundRecorder(window_); break;
-    case 'C': OpenClipDialog(window_); break;
-    case 'S': OpenScanDialog(window_); break;
+    case 'A': RunDialog(OpenSoundRecorder); break;
+    case 'C': RunDialog(OpenClipDialog); break;
+    case 'S': RunDialog(OpenScanDialog); break;
     default: break;
   }
 }
@@ -234,8 +235,8 @@ void Viewer::OnMenuCommand(int id) {
     case viewer_menu::kOpenPic: Run(ViewerCommand::OpenPicture); break;
     case viewer_menu::kPrintPic: Run(ViewerCommand::Print); break;
     case viewer_menu::kSaveBmp: SaveBMPClick(); break;
-    case viewer_menu::kMenuScan: OpenScanDialog(window_); break;
-    case viewer_menu::kMenuClipb: OpenClipDialog(window_); break;
+    case viewer_menu::kMenuScan: RunDialog(OpenScanDialog); break;
+    case viewer_menu::kMenuClipb: RunDialog(OpenClipDialog); break;
     default: break;
   }
 }
@@ -277,9 +278,29 @@ void Viewer::Run(ViewerCommand command) {
   }
 }
 
+void Viewer::RunDialog(void (*open)(HWND viewer)) {
+  if (dialogRunning_) return;
+  dialogRunning_ = true;
+  struct RunEnds {
+    bool& running;
+    ~RunEnds() { running = false; }
+  } runEnds{dialogRunning_};
+  open(window_);
+  if (std::exchange(closeAfterDialog_, false)) CloseViewer();
+}
+
 void Viewer::CloseViewer() { SendMessageA(window_, WM_CLOSE, 0, 0); }
 
 void Viewer::OnClose() {
+  if (dialogRunning_) {
+    // The dialog's window belongs to the viewer and its run is on the stack below this
+    // handler: destroyed now, both would go from under the run. The quit makes every loop
+    // of the run end it and unwind (a run of the scanner closes its source and tells the
+    // host what it wrote); the viewer closes after.
+    closeAfterDialog_ = true;
+    PostQuitMessage(exitCode_);
+    return;
+  }
   // A settings file that cannot be written must not keep the user from closing the viewer.
   win::RunHandler([&] {
     // A minimized or maximized window remembers where it stands when restored.

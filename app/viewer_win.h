@@ -52,6 +52,10 @@ class Viewer {
   void OnMenuCommand(int id);
   void OnContextMenu(int x, int y);
   void Run(ViewerCommand command);
+  // Runs one of the dialogs (scan, clip/grab, recorder) over the viewer. Each runs a
+  // message loop of its own while the viewer stays reachable, so a second run would start
+  // inside the first: while one runs, no other starts.
+  void RunDialog(void (*open)(HWND viewer));
 
   // loading and stepping
   void LoadConvertedPicture(const std::string& name, const std::string& key);
@@ -114,6 +118,9 @@ class Viewer {
   Size scrollRange_{};
   bool created_ = false;
   int exitCode_ = 0;
+  bool dialogRunning_ = false;
+  // Closed while a dialog ran: the run was told to end, and the viewer closes after it.
+  bool closeAfterDialog_ = false;
 };
 
 // The one viewer of the process.

@@ -218,4 +218,9 @@ ScanRequestFault FillScanSettings(const ScanDialogFields& fields, char decimalSe
   return ScanRequestFault::None;
 }
 
+int ScanExitCode(const ScanTally& tally) {
+  if (tally.written == 0) return 1;
+  return tally.failed == 0 ? 0 : 2;
+}
+
 }  // namespace kamolt

@@ -95,4 +95,14 @@ inline constexpr int kNothingScanned = 100010;
 inline int ScanDialogResult(int moduleResult) { return moduleResult == 0 ? kNothingScanned : moduleResult; }
 inline bool ScanEndsProgram(int dialogResult) { return dialogResult > kFirstScanModuleError; }
 
+// What a scan run did with its pages: written, and lost on the way (the source failed to
+// deliver them, or they could not be written).
+struct ScanTally {
+  int written = 0;
+  int failed = 0;
+};
+
+// The exit code of an unattended scan: 0 every page written, 1 none, 2 some but not all.
+int ScanExitCode(const ScanTally& tally);
+
 }  // namespace kamolt

@@ -168,7 +168,7 @@ class ScanDialog {
   win::UniqueHandle<win::GdiObjectTraits<HFONT>> font_;
   std::vector<PaperSize> papers_;
   bool automatic_ = false;
-  bool wrotePictures_ = false;
+  ScanTally tally_;
   bool closing_ = false;
   bool endProgram_ = false;
 };
@@ -179,7 +179,7 @@ void ScanDialog::Run() {
   EnableWindow(viewer_, TRUE);
   // Gone before the viewer closes, so the viewer never takes an owned window down with it.
   DestroyWindow(std::exchange(window_, nullptr));
-  if (automatic_) TheViewer().SetExitCode(UnattendedExitCode(wrotePictures_));
+  if (automatic_) TheViewer().SetExitCode(ScanExitCode(tally_));
   if (endProgram_) SendMessageA(viewer_, WM_CLOSE, 0, 0);
 }
 
@@ -333,19 +333,21 @@ void ScanDialog::OnButtonOK() {
   // The scan runs a message loop of its own inside this handler: a second OK must not
   // start a second scan inside the first.
   EnableWindow(window_, FALSE);
-  const int moduleResult = RunScanModule(scanSettings);
+  // Reported from inside the run, so that the host learns what was written even when the
+  // session ends under the scan and the process is ended before the run returns.
+  const int moduleResult = RunScanModule(scanSettings, [&](const ScanTally& tally) {
+    tally_ = tally;
+    const std::string written = NameIn(scanSettings.fileName);
+    win::SetText(Control(kDateiname), written);
+    if (tally.written > 0) {
+      TheViewer().ShowPictureFile(written);
+      NotifyHost(written, tally.written, kHandOffMarkerScan);
+    }
+  });
   EnableWindow(window_, TRUE);
 
   if (moduleResult >= kFirstScanModuleError) {
     win::ShowMessage(window_, "Fehler ím Scanmodul " + std::to_string(moduleResult), "Scannen");
-  } else {
-    const std::string written = NameIn(scanSettings.fileName);
-    win::SetText(Control(kDateiname), written);
-    if (moduleResult > 0) {
-      TheViewer().ShowPictureFile(written);
-      NotifyHost(written, moduleResult, kHandOffMarkerScan);
-      wrotePictures_ = PathExists(written);
-    }
   }
   closing_ = true;
   if (ScanEndsProgram(ScanDialogResult(moduleResult))) endProgram_ = true;

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
+#include <utility>
 
 #include "convert/writer_win.h"
 #include "scan/twain_platform_win.h"
@@ -20,7 +22,9 @@ constexpr const char* kUnit = "Scan";
 struct ScanRun {
   ScanSettings& settings;
   TwainAcquisition acquisition;
-  int written = 0;
+  const ScanReport& report;
+  ScanTally tally;
+  bool ended = false;
 };
 
 template <std::size_t N>
@@ -49,7 +53,28 @@ bool Confirm(const char* question) {
   return win::ShowMessage(nullptr, question, "Close message", MB_OKCANCEL) == IDOK;
 }
 
+// Runs its action when the scope is left, however it is left; a thrown exception must not
+// keep a run from ending.
+template <typename Action>
+class ScopeExit {
+ public:
+  explicit ScopeExit(Action action) : action_(std::move(action)) {}
+  ~ScopeExit() {
+    if (armed_) action_();
+  }
+  ScopeExit(const ScopeExit&) = delete;
+  ScopeExit& operator=(const ScopeExit&) = delete;
+  void Disarm() { armed_ = false; }
+
+ private:
+  Action action_;
+  bool armed_ = true;
+};
+
+void PostClose(HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); }
+
 void Acquire(HWND window, ScanRun& run) {
+  ScopeExit close([window] { PostClose(window); });
   TwainSession& session = ProcessTwainSession();
   // Whatever the user does in the selection, the acquisition opens the source the kept
   // identity names: the chosen one, or the default.
@@ -57,32 +82,59 @@ void Acquire(HWND window, ScanRun& run) {
     session.TWSelectDS();
     session.TWCloseDSM();
   }
-  if (!run.acquisition.AcquireImages(window, run.settings.showSourceUI != 0, 1)) {
-    PostMessageA(window, WM_CLOSE, 0, 0);
-  }
+  if (run.acquisition.AcquireImages(window, run.settings.showSourceUI != 0, 1)) close.Disarm();
 }
 
 void PictureDone(HWND window, ScanRun& run, WPARAM picture, LPARAM pending) {
+  ScopeExit close([window] { PostClose(window); });
+  if (pending != 0) close.Disarm();
   if (picture != 0) {
     // Released as soon as it is written, so that a long feeder run holds one page at a time.
     win::GlobalMemory dib(reinterpret_cast<HGLOBAL>(picture));
-    ConvertDIBtoFile(dib.Get(), run.settings, run.written);
-    ++run.written;
+    // A page that could not be written counts as lost, and the record keeps the last name
+    // written: the host is told that name, and the next page takes the lost one's, so the
+    // names written run on from the first without a gap. Counted lost first, so that a
+    // writer that throws leaves it lost and the name kept.
+    char (&name)[kScanSettingsNameSize] = run.settings.fileName;
+    const std::string lastWritten(name, strnlen(name, sizeof name));
+    ++run.tally.failed;
+    ScopeExit keepLastWritten([&] {
+      std::memset(name, 0, sizeof name);
+      lastWritten.copy(name, sizeof name - 1);
+    });
+    if (ConvertDIBtoFile(dib.Get(), run.settings, run.tally.written) != 0) {
+      keepLastWritten.Disarm();
+      --run.tally.failed;
+      ++run.tally.written;
+    }
   } else {
     ProcessTwainSession().Diagnostics().ShowOperationStatus(window, 0, TWRC_SUCCESS, "Handle to BitMap Invalid",
                                                             "PM_XFERDONE");
   }
-  if (pending == 0) PostMessageA(window, WM_CLOSE, 0, 0);
 }
 
-void CloseModule(HWND window) {
-  PostQuitMessage(0);
+// The run is over: its window goes at once, so nothing can reach the run through it any
+// more, and the caller learns what was written.
+void CloseModule(HWND window, ScanRun& run) {
+  if (run.ended) return;
+  run.ended = true;
+  SetWindowLongPtrA(window, GWLP_USERDATA, 0);
   DestroyWindow(window);
+  run.tally.failed += run.acquisition.FailedImages();
+  run.report(run.tally);
+}
+
+// The program is ending under the run: no questions, the source taken down in the
+// standard's order, and what was written told.
+void EndRun(HWND window, ScanRun& run) {
+  if (run.ended) return;
+  run.acquisition.EndSession();
+  CloseModule(window, run);
 }
 
 // The questions' line breaks are a line feed before a carriage return, as the user has
 // always seen them.
-void ClosePrompt(HWND window) {
+void ClosePrompt(HWND window, ScanRun& run) {
   TwainSession& session = ProcessTwainSession();
   if (session.TWIsDSEnabled()) {
     if (!Confirm("Disable and close the Source\n\rand unload and close the Source Manager?")) return;
@@ -94,7 +146,7 @@ void ClosePrompt(HWND window) {
     if (!Confirm("Unload and close the Source Manager?")) return;
     session.TWCloseDSM();
   }
-  CloseModule(window);
+  CloseModule(window, run);
 }
 
 LRESULT CALLBACK ScanModuleProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -112,8 +164,11 @@ LRESULT CALLBACK ScanModuleProc(HWND window, UINT message, WPARAM wParam, LPARAM
       }
       return 0;
     case WM_CLOSE:
+      if (run != nullptr) win::RunHandler([&] { ClosePrompt(window, *run); });
+      return 0;
     case WM_ENDSESSION:
-      win::RunHandler([&] { ClosePrompt(window); });
+      // A question now would hold up the end of the session, which ends the process anyway.
+      if (wParam && run != nullptr) win::RunHandler([&] { EndRun(window, *run); });
       return 0;
     case WM_DESTROY:
       return 0;
@@ -124,9 +179,9 @@ LRESULT CALLBACK ScanModuleProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 }  // namespace
 
-int RunScanModule(ScanSettings& settings) {
+int RunScanModule(ScanSettings& settings, const ScanReport& report) {
   TwainSession& session = ProcessTwainSession();
-  ScanRun run{settings, TwainAcquisition(session, settings)};
+  ScanRun run{settings, TwainAcquisition(session, settings), report, {}, false};
 
   WNDCLASSA windowClass{};
   windowClass.lpfnWndProc = ScanModuleProc;
@@ -135,15 +190,18 @@ int RunScanModule(ScanSettings& settings) {
     win::ShowMessage(nullptr, "Klasse 'ZelvoScanModul' konnte nicht registriert werden!", "RegisterClass");
     return kScanClassNotRegistered;
   }
+  // Left registered, the class would make every later run fail at its registration.
+  const ScopeExit unregister([] { UnregisterClassA(kClassName, nullptr); });
   const HWND window = CreateWindowA(kClassName, kClassName, WS_OVERLAPPEDWINDOW | WS_HSCROLL | WS_VSCROLL, 0, 0, 500,
                                     350, nullptr, nullptr, nullptr, nullptr);
   if (window == nullptr) {
-    // Left registered, the class would make every later run fail at its registration.
-    UnregisterClassA(kClassName, nullptr);
     win::ShowMessage(nullptr, "Window konnte nicht erstellt werden!", "CreateWindow");
     return kScanWindowNotCreated;
   }
   SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&run));
+  // However the loop is left, the source is not left enabled and the window never
+  // outlives the run it points to.
+  const ScopeExit end([&] { win::RunHandler([&] { EndRun(window, run); }); });
 
   const TW_IDENTITY identity = ApplicationIdentity();
   session.TWSetAppIdentity(&identity, window);
@@ -153,14 +211,23 @@ int RunScanModule(ScanSettings& settings) {
   UpdateWindow(window);
   PostMessageA(window, WM_COMMAND, kAcquireCommand, 0);
 
-  MSG message;
-  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-    if (session.TWIsDSOpen() && run.acquisition.ProcessTwainEvent(&message, window)) continue;
+  MSG message{};
+  while (!run.ended) {
+    const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+    if (got <= 0) {
+      // The program is ending: the run ends first, then the quit goes on to the loops
+      // outside, as a modal loop passes it on.
+      win::RunHandler([&] { EndRun(window, run); });
+      if (got == 0) PostQuitMessage(static_cast<int>(message.wParam));
+      break;
+    }
+    bool sourcesOwn = false;
+    win::RunHandler([&] { sourcesOwn = session.TWIsDSOpen() && run.acquisition.ProcessTwainEvent(&message, window); });
+    if (sourcesOwn) continue;
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
-  UnregisterClassA(kClassName, nullptr);
-  return run.written;
+  return run.tally.written;
 }
 
 }  // namespace kamolt

@@ -53,6 +53,8 @@ class TwainPlatform {
   virtual void SendTransferDone(TwainWindow window, TW_HANDLE image, TW_UINT16 pending) = 0;
   virtual void PostClose(TwainWindow window) = 0;
   virtual void ShowWaitCursor(bool wait) = 0;
+  // The program has been told to end (a quit waits): a transfer run stops after its page.
+  virtual bool EndRequested() { return false; }
 };
 
 }  // namespace kamolt

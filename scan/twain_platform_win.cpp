@@ -68,6 +68,12 @@ void Win32TwainPlatform::PostClose(TwainWindow window) { PostMessageA(static_cas
 
 void Win32TwainPlatform::ShowWaitCursor(bool wait) { SetCursor(LoadCursorA(nullptr, wait ? IDC_WAIT : IDC_ARROW)); }
 
+bool Win32TwainPlatform::EndRequested() {
+  // Left in the queue for the loops that unwind the run.
+  MSG quit;
+  return PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE) != FALSE;
+}
+
 TwainSession& ProcessTwainSession() {
   static Win32TwainPlatform platform;
   static TwainDiagnostics diagnostics(platform);

@@ -28,6 +28,7 @@ class Win32TwainPlatform final : public TwainPlatform {
   void SendTransferDone(TwainWindow window, TW_HANDLE image, TW_UINT16 pending) override;
   void PostClose(TwainWindow window) override;
   void ShowWaitCursor(bool wait) override;
+  bool EndRequested() override;
 
  private:
   win::Library manager_;

@@ -30,6 +30,7 @@ void TwainAcquisition::Composed(TwainWindow owner, int threshold, TW_UINT16 retu
 int TwainAcquisition::AcquireImages(TwainWindow window, bool showSourceUI, TW_UINT16 mode) {
   if (!session_.Diagnostics().Check(window != nullptr, kUnit, __LINE__)) return 0;
   acquireMode_ = 0;
+  failedImages_ = 0;
   if (!session_.TWOpenDSM()) return 0;
   if (!session_.TWOpenDS()) {
     session_.TWCloseDSM();
@@ -77,6 +78,7 @@ void TwainAcquisition::TransferImages(TwainWindow window) {
 
 void TwainAcquisition::DoMemTransfer(TwainWindow window) {
   session_.Platform().ShowWaitCursor(true);
+  transfersPending_ = true;
   TW_PENDINGXFERS pending{};
   do {
     TW_HANDLE image = nullptr;
@@ -84,7 +86,10 @@ void TwainAcquisition::DoMemTransfer(TwainWindow window) {
     const Ending ending = TransferOneImage(window, image, pixelType);
     if (ending == Ending::Done) FixBitMap(window, image, pixelType);
     EndImage(window, ending, image, pending);
-  } while (pending.Count != 0);
+    // A program told to end takes no further page; the hand-over of a page may also have
+    // ended the session itself.
+    if (transfersPending_ && session_.Platform().EndRequested()) EndSession();
+  } while (pending.Count != 0 && transfersPending_);
 }
 
 bool TwainAcquisition::QueryOneValue(TW_UINT16 cap, TW_UINT32& item, TW_UINT16& returnCode) {
@@ -247,6 +252,8 @@ void TwainAcquisition::EndImage(TwainWindow window, Ending ending, TW_HANDLE ima
     // The count the source would have given is unknown; going on would ask it forever.
     pending.Count = 0;
   }
+  if (ending != Ending::Done && ending != Ending::Cancelled) ++failedImages_;
+  transfersPending_ = pending.Count != 0;
   if (pending.Count == 0) CloseTwainSession();
   if (ending == Ending::Done) platform.SendTransferDone(window, image, pending.Count);
   else platform.SendTransferDone(window, nullptr, 0);
@@ -274,6 +281,22 @@ void TwainAcquisition::FixBitMap(TwainWindow owner, TW_HANDLE image, TW_INT16 pi
 
 void TwainAcquisition::CloseTwainSession() {
   if (session_.TWDisableDS() && session_.TWCloseDS()) session_.TWCloseDSM();
+  acquireMode_ = 0;
+}
+
+void TwainAcquisition::EndSession() {
+  if (transfersPending_) {
+    // A source with transfers pending refuses to be disabled until they are reset.
+    TW_PENDINGXFERS pending{};
+    const TW_UINT16 returnCode = session_.CallSource(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &pending);
+    if (returnCode != TWRC_SUCCESS) Composed(nullptr, 1, returnCode, "DG_CONTROL / DAT_PENDINGXFERS / MSG_RESET");
+    transfersPending_ = false;
+  }
+  // Each step only in the state it belongs to, so an acquisition already taken down, or
+  // never fully started, asks the source nothing it would refuse.
+  if (session_.TWIsDSEnabled() && !session_.TWDisableDS()) return;
+  if (session_.TWIsDSOpen() && !session_.TWCloseDS()) return;
+  if (session_.TWIsDSMOpen()) session_.TWCloseDSM();
   acquireMode_ = 0;
 }
 

@@ -28,8 +28,14 @@ class TwainAcquisition {
   void FixBitMap(TwainWindow owner, TW_HANDLE image, TW_INT16 pixelType);
   // Disables the source, closes it and closes the manager, each step only after the one before.
   void CloseTwainSession();
+  // Takes the acquisition down wherever it stands, for a program that is ending: pending
+  // transfers reset, the source disabled and closed, the manager closed. A transfer run it
+  // interrupts stops after the page in hand; an acquisition already closed is left alone.
+  void EndSession();
 
   TW_UINT16 AcquireMode() const { return acquireMode_; }
+  // Pages of this acquisition that the source failed to deliver; a cancelled page is not one.
+  int FailedImages() const { return failedImages_; }
 
  private:
   enum class Ending { Done, Cancelled, Failed, Unknown, NotStarted };
@@ -46,6 +52,10 @@ class TwainAcquisition {
   TwainSession& session_;
   ScanSettings& settings_;
   TW_UINT16 acquireMode_ = 0;
+  // From the source's transfer-ready message until no transfer is pending: the source then
+  // waits for the next transfer or a reset and takes nothing else.
+  bool transfersPending_ = false;
+  int failedImages_ = 0;
 };
 
 }  // namespace kamolt

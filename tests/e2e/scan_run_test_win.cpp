@@ -1,15 +1,18 @@
 // Scan runs on the virtual scanner as the user lives through them: pages the source
-// cancels, its own dialog closed, no source manager, the selection cancelled, the
-// session ending under a scan, and every pixel type written in every format and read
-// back by an independent reader.
+// cancels or fails, pages that cannot be written, its own dialog closed, no source manager,
+// the selection cancelled, the viewer closed and the session ending under a scan, and
+// every pixel type written in every format and read back by an independent reader.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/viewer_menu.h"
 #include "host_standin_win.h"
 #include "tools/virtual_scanner/page_pattern.h"
 #include "unix_tools_win.h"
@@ -169,28 +172,135 @@ TEST_F(ScanRunFlowTest, ClosingTheSourcesDialogEndsTheRunWithoutAQuestion) {
   EXPECT_FALSE(FileExists(HandOffFile()));
 }
 
-TEST_F(ScanRunFlowTest, EndingTheSessionUnderAnEnabledSourceAsksTheFirstCloseQuestion) {
+// The end of the scan's own log: the source disabled and closed, in that order, and
+// nothing asked of it after.
+constexpr const char* kSourceClosed = "DS Disabled\r\nCloseDS\r\n";
+constexpr const char* kTwainLog = "C:\\twacker.log";
+std::string TwainLogEnd() {
+  const std::string log = ReadFileBytes(kTwainLog);
+  const std::size_t length = std::strlen(kSourceClosed);
+  return log.substr(log.size() > length ? log.size() - length : 0);
+}
+
+TEST_F(ScanRunFlowTest, TheViewerClosedUnderTheSourcesDialogEndsTheRunClosesTheSourceAndStartsNoOther) {
+  struct Way {
+    const char* name;
+    void (*close)(HWND viewer, DWORD processId);
+  };
+  const Way ways[] = {
+      {"close box", [](HWND viewer, DWORD) { PostMessageA(viewer, WM_CLOSE, 0, 0); }},
+      {"Esc", [](HWND viewer, DWORD) { PressKey(viewer, VK_ESCAPE); }},
+      {"Delete", [](HWND viewer, DWORD) { PressKey(viewer, VK_DELETE); }},
+      {"end of the session",
+       [](HWND, DWORD processId) {
+         // As the system does it: every top-level window is asked, then told; the scan's is hidden.
+         std::vector<HWND> windows = TopLevelWindows(processId);
+         windows.push_back(FindWindowA(kScanModuleClass, kScanModuleClass));
+         for (HWND window : windows) {
+           DWORD_PTR agreed = 0;
+           SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 5000, &agreed);
+           EXPECT_TRUE(agreed) << ClassName(window);
+         }
+         for (HWND window : windows) {
+           SendMessageTimeoutA(window, WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
+         }
+         // The process may be ended the moment the last window has answered.
+         EXPECT_EQ(TwainLogEnd(), kSourceClosed);
+       }},
+  };
   ScannerScript script("[Scanner]\nPages=1\n");
-  Run("-S /CBMP /P96 /F2.54X2.54 /J /X " + Pic("E01"));
+  int run = 0;
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
+    DeleteFileA(kTwainLog);
+    const std::string base = "V" + std::to_string(++run) + "01";
+    Run("-S /CBMP /P96 /F2.54X2.54 /J /X " + Pic(base));
+    const HWND scanner = WaitScannerDialog();
+    ASSERT_TRUE(scanner);
+    const HWND viewer = FindTopLevel(app_->ProcessId(), "TViewer", nullptr);
+    ASSERT_TRUE(viewer);
+    way.close(viewer, app_->ProcessId());
+    ASSERT_TRUE(app_->WaitExit(std::chrono::seconds(10))) << "the run hangs";
+    EXPECT_FALSE(IsWindow(scanner));
+    EXPECT_EQ(TwainLogEnd(), kSourceClosed);
+    EXPECT_EQ(app_->ExitCode(), 1u) << "nothing was written";
+    EXPECT_FALSE(FileExists(Pic(base + ".BMP")));
+    EXPECT_FALSE(FileExists(HandOffFile()));
+  }
+  // The source is free for the next scan, which Scanner or Zwischenablage in the viewer
+  // do not disturb: no second run starts inside it.
+  Run("-S /CBMP /P96 /F2.54X2.54 /G /J /X " + Pic("N01"));
   const HWND scanner = WaitScannerDialog();
   ASSERT_TRUE(scanner);
-  const HWND module = FindWindowA(kScanModuleClass, kScanModuleClass);
-  ASSERT_TRUE(module);
-  EXPECT_FALSE(IsWindowVisible(module));
-
-  PostMessageA(module, WM_ENDSESSION, TRUE, 0);
-  const MessageBoxSeen keep = Answer(IDCANCEL);
-  EXPECT_EQ(keep.caption, "Close message");
-  EXPECT_EQ(keep.text, "Disable and close the Source\n\rand unload and close the Source Manager?");
-  EXPECT_FALSE(app_->WaitExit(std::chrono::milliseconds(500))) << "Cancel keeps the scan";
-  EXPECT_TRUE(IsWindowVisible(scanner));
-
-  PostMessageA(module, WM_ENDSESSION, TRUE, 0);
-  const MessageBoxSeen close = Answer(IDOK);
-  EXPECT_EQ(close.text, keep.text);
+  const HWND viewer = FindTopLevel(app_->ProcessId(), "TViewer", nullptr);
+  SendCommand(viewer, kamolt::viewer_menu::kMenuScan);
+  EXPECT_FALSE(WaitMessageBox(app_->ProcessId(), std::chrono::seconds(1))) << "a second scan was started";
+  SendCommand(viewer, kamolt::viewer_menu::kMenuClipb);
+  EXPECT_FALSE(WaitUntil([&] { return FindTopLevel(app_->ProcessId(), "TAblage", nullptr); }, std::chrono::seconds(1)));
+  PostMessageA(scanner, WM_COMMAND, IDOK, 0);
   ASSERT_TRUE(app_->WaitExit(std::chrono::seconds(20)));
-  EXPECT_FALSE(IsWindow(scanner));
-  EXPECT_FALSE(FileExists(Pic("E01.BMP")));
+  EXPECT_EQ(app_->ExitCode(), 0u);
+  ExpectPage(Pic("N01.BMP"), 1, Looks::Grey);
+  EXPECT_EQ(ReadFileBytes(HandOffFile()), Pic("N01.BMP") + "'1'S");
+}
+
+TEST_F(ScanRunFlowTest, TheViewerClosedInTheMiddleOfAFeederRunKeepsAndReportsWhatWasWritten) {
+  ScannerScript script("[Scanner]\nPages=3\nFailPage=2\n");
+  DeleteFileA(kTwainLog);
+  Run("-S /CBMP /P96 /F2.54X2.54 /G /X " + Pic("H01"));
+  // The second page's failure is being told when the viewer is closed.
+  const auto failure = WaitMessageBox(app_->ProcessId());
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(failure->caption, "Operation Status");
+  const HWND viewer = FindTopLevel(app_->ProcessId(), "TViewer", nullptr);
+  ASSERT_TRUE(viewer);
+  PostMessageA(viewer, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(app_->WaitExit(std::chrono::seconds(10))) << "the run hangs";
+  EXPECT_EQ(app_->ExitCode(), 2u) << "one page written, one lost";
+  ExpectPage(Pic("H01.BMP"), 1, Looks::Grey);
+  EXPECT_FALSE(FileExists(Pic("H02.BMP"))) << "no page is taken after the close";
+  EXPECT_EQ(ReadFileBytes(HandOffFile()), Pic("H01.BMP") + "'1'S");
+  EXPECT_EQ(TwainLogEnd(), kSourceClosed);
+}
+
+TEST_F(ScanRunFlowTest, PagesThatFailAreNotCountedAndTheExitCodeSaysHowManyWereWritten) {
+  InstallModules();
+  struct Case {
+    const char* name;
+    const char* script;
+    const char* base;
+    bool folderInTheWay;  // a folder of the second page's name keeps it from being written
+    unsigned exitCode;
+    const char* handOff;  // the last file written and the count; "" for none
+  };
+  const Case cases[] = {
+      {"the source fails the second of three", "Pages=3\nFailPage=2\n", "F", false, 2, "F02.BMP'2'S"},
+      {"the source fails the only page", "Pages=1\nFailPage=1\n", "O", false, 1, ""},
+      {"the second of two cannot be written", "Pages=2\n", "D", true, 2, "D01.BMP'1'S"},
+      {"all three written", "Pages=3\n", "A", false, 0, "A03.BMP'3'S"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DeleteFileA(HandOffFile().c_str());
+    const std::string base = Pic(std::string(c.base));
+    if (c.folderInTheWay) CreateDirectoryA((base + "02.BMP").c_str(), nullptr);
+    ScannerScript script(std::string("[Scanner]\n") + c.script);
+    Run("-S /CBMP /P96 /F2.54X2.54 /G /X " + base + "01");
+    // Every failure is told in a box or two; the run goes on past each.
+    for (;;) {
+      std::optional<MessageBoxSeen> box;
+      ASSERT_TRUE(WaitUntil(
+          [&] { return app_->WaitExit(std::chrono::milliseconds(0)) || (box = WaitMessageBox(app_->ProcessId(), {})); },
+          std::chrono::seconds(20)))
+          << "the run neither ends nor asks";
+      if (!box) break;
+      AnswerMessageBox(box->hwnd);
+    }
+    EXPECT_EQ(app_->ExitCode(), c.exitCode);
+    EXPECT_EQ(FileExists(HandOffFile()) ? ReadFileBytes(HandOffFile()) : std::string(),
+              *c.handOff ? PictureFolder() + "\\" + c.handOff : std::string());
+    if (c.folderInTheWay) RemoveDirectoryA((base + "02.BMP").c_str());
+  }
 }
 
 TEST_F(ScanRunFlowTest, WithoutTheSourceManagerTheBoxSaysSoAndNothingIsWritten) {

@@ -397,5 +397,13 @@ TEST(ScanOK, RefusesWhatCannotBeScannedAndLeavesTheRecordAlone) {
   }
 }
 
+TEST(ScanExitCode, EveryPageWrittenNoneOrSome) {
+  struct Case {
+    int written, failed, code;
+  };
+  const Case cases[] = {{3, 0, 0}, {1, 0, 0}, {0, 0, 1}, {0, 2, 1}, {2, 1, 2}, {1, 5, 2}};
+  for (const Case& c : cases) EXPECT_EQ(ScanExitCode({c.written, c.failed}), c.code) << c.written << "/" << c.failed;
+}
+
 }  // namespace
 }  // namespace kamolt

@@ -266,14 +266,18 @@ TEST_F(TransferTest, EndingsOfAnImageAndTheirBoxes) {
     TW_UINT16 stripAnswer;
     int level;
     std::vector<std::string> boxes;
+    int failed;  // a cancel is the source's or the user's wish, not a failed page
   };
   const Case cases[] = {
       {TWRC_FAILURE, 1, {"Operation Status | Operation: DG_IMAGE/DAT_IMAGEMEMXFER/MSG_GET\r\nReturn Code: "
-                         "TWRC_FAILURE\r\nCondition Code: TWCC_BADVALUE"}},
-      {TWRC_FAILURE, 0, {}},
-      {TWRC_CHECKSTATUS, 1, {"DG_IMAGE/DAT_IMAGEMEMXFER/MSG_GET | Unknown Return Code"}},
-      {TWRC_CHECKSTATUS, 2, {"DG_IMAGE/DAT_IMAGEMEMXFER/MSG_GET | Unknown Return Code", "Pending Transfers | Images = 1"}},
-      {TWRC_CANCEL, 2, {"DG_IMAGE/DAT_IMAGEMEMXFER/MSG_GET | TWRC_CANCEL"}},
+                         "TWRC_FAILURE\r\nCondition Code: TWCC_BADVALUE"}, 1},
+      {TWRC_FAILURE, 0, {}, 1},
+      {TWRC_CHECKSTATUS, 1, {"DG_IMAGE/DAT_IMAGEMEMXFER/MSG_GET | Unknown Return Code"}, 1},
+      {TWRC_CHECKSTATUS,
+       2,
+       {"DG_IMAGE/DAT_IMAGEMEMXFER/MSG_GET | Unknown Return Code", "Pending Transfers | Images = 1"},
+       1},
+      {TWRC_CANCEL, 2, {"DG_IMAGE/DAT_IMAGEMEMXFER/MSG_GET | TWRC_CANCEL"}, 0},
   };
   for (const Case& c : cases) {
     FakeTwainPlatform p;
@@ -304,6 +308,78 @@ TEST_F(TransferTest, EndingsOfAnImageAndTheirBoxes) {
     EXPECT_EQ(p.images[0].pending, 0);
     EXPECT_NE(p.images[1].handle, nullptr);
     EXPECT_EQ(p.LiveBlocks(), 0u);
+    EXPECT_EQ(run.FailedImages(), c.failed);
+  }
+}
+
+// Plays a scan module whose program is told to end while it takes a page.
+class EndingPlatform : public FakeTwainPlatform {
+ public:
+  void SendTransferDone(TwainWindow window, TW_HANDLE image, TW_UINT16 pending) override {
+    FakeTwainPlatform::SendTransferDone(window, image, pending);
+    if (images.size() != endAtPage) return;
+    if (byQuit) quitWaiting = true;
+    else if (ending != nullptr) ending->EndSession();
+  }
+  bool EndRequested() override { return quitWaiting; }
+  std::size_t endAtPage = 0;
+  bool byQuit = false;  // told by a waiting quit rather than ended from inside the hand-over
+  bool quitWaiting = false;
+  TwainAcquisition* ending = nullptr;
+};
+
+TEST_F(TransferTest, AnAcquisitionEndedEarlyResetsWhatIsPendingThenDisablesAndCloses) {
+  using Triplet = std::tuple<TW_UINT32, TW_UINT16, TW_UINT16>;
+  const Triplet reset{DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET};
+  const Triplet disable{DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS};
+  const Triplet closeSource{DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS};
+  const Triplet closeManager{DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM};
+  const Triplet endTransfer{DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER};
+  struct Case {
+    const char* name;
+    std::size_t endAtPage;  // 0: while the source's dialog is up, before any page
+    bool byQuit;
+    std::vector<Triplet> last;
+    std::size_t pagesTaken;
+  };
+  const std::vector<Triplet> resetAndClose{endTransfer, reset, disable, closeSource, closeManager};
+  const Case cases[] = {
+      {"under the source's dialog", 0, false, {disable, closeSource, closeManager}, 0},
+      {"in the hand-over of the first of three pages", 1, false, resetAndClose, 1},
+      {"a quit waiting after the first of three pages", 1, true, resetAndClose, 1},
+      {"after the last page", 3, false, {endTransfer, disable, closeSource, closeManager}, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EndingPlatform p;
+    FakeSource s(p);
+    TwainDiagnostics d(p);
+    d.SetDiagnosticLevel(1);
+    TwainSession fresh(d);
+    TW_IDENTITY app{};
+    fresh.TWSetAppIdentity(&app, &window);
+    TwainAcquisition run(fresh, settings);
+    s.images = {PatternImage(4, 2, 8, TWPT_GRAY), PatternImage(4, 2, 8, TWPT_GRAY), PatternImage(4, 2, 8, TWPT_GRAY)};
+    ASSERT_EQ(run.AcquireImages(&window, true, 1), 1);
+    p.ending = &run;
+    p.endAtPage = c.endAtPage;
+    p.byQuit = c.byQuit;
+    if (c.endAtPage == 0) {
+      run.EndSession();
+    } else {
+      s.eventMessages.push_back(MSG_XFERREADY);
+      int message = 0;
+      run.ProcessTwainEvent(&message, &window);
+    }
+    run.EndSession();  // a second end asks the source nothing
+    const std::vector<Triplet> calls = s.Triplets();
+    ASSERT_GE(calls.size(), c.last.size());
+    EXPECT_EQ(std::vector<Triplet>(calls.end() - static_cast<std::ptrdiff_t>(c.last.size()), calls.end()), c.last);
+    EXPECT_EQ(p.images.size(), c.pagesTaken);
+    EXPECT_FALSE(fresh.TWIsDSMOpen());
+    EXPECT_EQ(run.AcquireMode(), 0);
+    EXPECT_EQ(p.LiveBlocks(), 0u);
+    EXPECT_TRUE(p.boxes.empty());
   }
 }
 
