@@ -41,7 +41,7 @@ class ViewerViewTest : public ViewerTest {
     const RECT frame = WindowRect(menu);
     const int border = GetSystemMetrics(SM_CYEDGE) + 1;
     const int itemHeight = (frame.bottom - frame.top - 2 * border) / 11;
-    const POINT at{(frame.left + frame.right) / 2, frame.top + border + itemHeight * index + itemHeight / 2};
+    POINT at{(frame.left + frame.right) / 2, frame.top + border + itemHeight * index + itemHeight / 2};
     const auto send = [&](DWORD flags) {
       INPUT input{};
       input.type = INPUT_MOUSE;
@@ -51,14 +51,16 @@ class ViewerViewTest : public ViewerTest {
       SendInput(1, &input, sizeof input);
       SendMessageTimeoutA(menu, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, nullptr);
     };
-    send(0);
+    // A menu that is shown may not be tracking the pointer yet, and then misses a click: the
+    // pointer moves until the menu highlights the item under it.
+    const auto items = reinterpret_cast<HMENU>(SendMessageA(menu, MN_GETHMENU, 0, 0));
     WaitUntil(
         [&] {
-          POINT cursor;
-          GetCursorPos(&cursor);
-          return std::abs(cursor.x - at.x) <= 1 && std::abs(cursor.y - at.y) <= 1;
+          at.x ^= 1;
+          send(0);
+          return items && (GetMenuState(items, index, MF_BYPOSITION) & MF_HILITE);
         },
-        std::chrono::seconds(2));
+        std::chrono::seconds(5));
     send(MOUSEEVENTF_LEFTDOWN);
     send(MOUSEEVENTF_LEFTUP);
     WaitUntil([&] { return !IsWindowVisible(menu); });
