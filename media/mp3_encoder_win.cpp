@@ -4,14 +4,19 @@
 
 #include <optional>
 
+#include "convert/child_process_win.h"
 #include "media/sound_recorder_rules.h"
-#include "win/handles_win.h"
 #include "win/program_folder_win.h"
 
 namespace kamolt {
 namespace {
 
 constexpr DWORD kPathBuffer = 256;
+// The encoder works many times faster than the sound plays; a second for each 64 KB of
+// wave data is ample even at the highest rate the recorder uses, so running past it
+// means it hangs.
+constexpr DWORD kEncoderBaseMs = 10000;
+constexpr std::uint64_t kEncoderBytesPerSecond = 64 * 1024;
 
 std::optional<WIN32_FILE_ATTRIBUTE_DATA> FileData(const std::string& name) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
@@ -42,27 +47,24 @@ std::string FindEncoder() {
   return shortLength > 0 && shortLength < kPathBuffer ? std::string(shortPath, shortLength) : std::string(found);
 }
 
-bool Encode(const std::string& encoder, const std::string& source, const std::string& target) {
+EncodeResult Encode(const std::string& encoder, const std::string& source, const std::string& target) {
   const std::optional<WIN32_FILE_ATTRIBUTE_DATA> before = FileData(target);
-  std::string commandLine = "\"" + InterpreterProgram() + "\" /c " + EncoderCommand(encoder, source, target);
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
-  PROCESS_INFORMATION started{};
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
-    return false;
+  const std::string commandLine = "\"" + InterpreterProgram() + "\" /c " + EncoderCommand(encoder, source, target);
+  const ChildOutcome outcome =
+      RunHiddenAndWait(commandLine, WorkLimitMs(FileSize(source), kEncoderBaseMs, kEncoderBytesPerSecond));
+  EncodeResult result = outcome.end == ChildEnd::TimedOut ? EncodeResult::TimedOut : EncodeResult::Failed;
+  if (outcome.end == ChildEnd::Ended && outcome.exitCode == 0) {
+    const std::optional<WIN32_FILE_ATTRIBUTE_DATA> after = FileData(target);
+    // An MP3 left from an earlier session does not count as this one's.
+    if (after && (after->nFileSizeHigh != 0 || after->nFileSizeLow != 0) &&
+        (!before || CompareFileTime(&before->ftLastWriteTime, &after->ftLastWriteTime) != 0)) {
+      return EncodeResult::Encoded;
+    }
   }
-  const win::KernelObject process(started.hProcess);
-  const win::KernelObject thread(started.hThread);
-  WaitForSingleObject(process.Get(), INFINITE);
-  DWORD exitCode = 1;
-  if (!GetExitCodeProcess(process.Get(), &exitCode) || exitCode != 0) return false;
-
-  const std::optional<WIN32_FILE_ATTRIBUTE_DATA> after = FileData(target);
-  if (!after || (after->nFileSizeHigh == 0 && after->nFileSizeLow == 0)) return false;
-  // An MP3 left from an earlier session does not count as this one's.
-  return !before || CompareFileTime(&before->ftLastWriteTime, &after->ftLastWriteTime) != 0;
+  // An empty or partial MP3 would pass for the recording with whoever looks for it; one
+  // that was there before this run is not the encoder's to take away.
+  if (!before) DeleteFileA(target.c_str());
+  return result;
 }
 
 }  // namespace kamolt

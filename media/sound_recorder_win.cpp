@@ -36,6 +36,7 @@ constexpr UINT kTimerMs = 1000;
 // A click of the switch, posted from its thread: wParam is the SwitchClick.
 constexpr UINT kSwitchClickMessage = WM_APP + 1;
 constexpr std::size_t kMaxSaveName = 400;
+constexpr int kRescueNumbers = 99;
 constexpr DWORD kReleaseWaitMs = 3000;
 
 enum ControlId : int { kDPlayer = 101, kTimeStr, kDVolume, kAktFile, kAVIPanel };
@@ -101,7 +102,9 @@ class SoundRecorder {
   void FormCreate();
   void DPlayerClick(PlayerButton button, bool& doDefault);
   void OnRecord(bool& doDefault);
-  void SaveRecording();
+  bool SaveRecording();
+  bool TrySave(const std::string& name, std::string& failure);
+  std::string SaveUnderRescueName();
   void OnPause(bool& doDefault);
   void OnEject(bool& doDefault);
   void FinishMp3();
@@ -133,6 +136,7 @@ class SoundRecorder {
   bool recording_ = false;
   bool timerRunning_ = false;
   bool closing_ = false;
+  std::string lastSaveFailure_;
   std::atomic<bool> switchWanted_{false};
   std::thread switchThread_;
 };
@@ -212,10 +216,13 @@ LRESULT SoundRecorder::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_HSCROLL:
       if (reinterpret_cast<HWND>(lParam) == volume_) win::RunHandler([&] { DVolumeChange(); });
       return 0;
-    case kSwitchClickMessage:
-      player_.Click(static_cast<SwitchClick>(wParam) == SwitchClick::Record ? PlayerButton::Record
-                                                                            : PlayerButton::Pause);
+    case kSwitchClickMessage: {
+      const auto click = static_cast<SwitchClick>(wParam);
+      if (SwitchClickApplies(click, recording_)) {
+        player_.Click(click == SwitchClick::Record ? PlayerButton::Record : PlayerButton::Pause);
+      }
       return 0;
+    }
     case WM_CLOSE: win::RunHandler([&] { FormClose(); }); return 0;
     default: return DefWindowProcA(window_, message, wParam, lParam);
   }
@@ -264,7 +271,15 @@ void SoundRecorder::DPlayerClick(PlayerButton button, bool& doDefault) {
     case PlayerButton::Record: OnRecord(doDefault); break;
     case PlayerButton::Play:
     case PlayerButton::Stop:
-      if (recording_) SaveRecording();
+      if (recording_ && !SaveRecording()) {
+        // Stopped but not saved: it stays the open recording, for Stop to try again once
+        // the user has made room, and for closing to ask before it is given up.
+        RunTimer(false);
+        doDefault = false;
+        win::ShowMessage(window_, "Die Aufnahme konnte nicht gespeichert werden (" + lastSaveFailure_ + ").",
+                         "Fehler", MB_OK | MB_ICONWARNING);
+        return;
+      }
       if (button == PlayerButton::Play) player_.SetTimeFormatMilliseconds();
       ResetSize();
       RunTimer(button == PlayerButton::Play);
@@ -296,19 +311,72 @@ void SoundRecorder::OnRecord(bool& doDefault) {
   player_.SetEnabledButtons(ButtonBit(PlayerButton::Pause) | ButtonBit(PlayerButton::Stop));
 }
 
-void SoundRecorder::SaveRecording() {
-  const std::wstring name = WideText(names_.recordFile);
-  if (name.size() > kMaxSaveName) throw std::runtime_error("Der Dateiname ist zu lang: " + names_.recordFile);
-  // Until the file is saved the recording stays open, so a failed save can be tried again.
-  recordWindow_.Stop();
-  recordWindow_.Save(name);
+// Saves the recording under its name or, when that cannot be written (a folder gone, a
+// read-only file, a full disk), under a rescue name, and tells the user where it went.
+// false when no name could take it: it then stays open, so nothing is lost unasked.
+bool SoundRecorder::SaveRecording() {
+  std::string failure;
+  try {
+    recordWindow_.Stop();
+  } catch (const std::exception& error) {
+    // A device that will not stop may still save what it holds.
+    failure = error.what();
+  }
+  std::string saved = names_.recordFile;
+  if (!TrySave(saved, failure)) {
+    saved = SaveUnderRescueName();
+    if (saved.empty()) {
+      lastSaveFailure_ = failure;
+      return false;
+    }
+    win::ShowMessage(window_,
+                     "Die Aufnahme konnte nicht als " + names_.recordFile + " gespeichert werden (" + failure +
+                         "). Sie bleibt als " + saved + " erhalten.",
+                     "Fehler", MB_OK | MB_ICONWARNING);
+  }
   recording_ = false;
+  SetFileName(saved);
   // The device stays open until the next recording or Eject: closing it must wait for its
   // recording to wind down, which Stop should not.
   player_.SetEnabledButtons(player_.EnabledButtons() | ButtonBit(PlayerButton::Play) |
                             ButtonBit(PlayerButton::Record) | ButtonBit(PlayerButton::Eject) |
                             ButtonBit(PlayerButton::Step) | ButtonBit(PlayerButton::Back));
   player_.Open();
+  return true;
+}
+
+bool SoundRecorder::TrySave(const std::string& name, std::string& failure) {
+  const std::wstring wide = WideText(name);
+  if (wide.size() > kMaxSaveName) {
+    failure = "Der Dateiname ist zu lang: " + name;
+    return false;
+  }
+  try {
+    recordWindow_.Save(wide);
+    return true;
+  } catch (const std::exception& error) {
+    failure = error.what();
+    return false;
+  }
+}
+
+// Beside the recording's own name first (a read-only file), then in the temporary folder
+// (a folder gone, a full disk). Only a name that is free is tried: saving replaces a file.
+std::string SoundRecorder::SaveUnderRescueName() {
+  char temp[MAX_PATH];
+  const DWORD tempLength = GetTempPathA(MAX_PATH, temp);
+  std::vector<std::string> folders{""};
+  if (tempLength > 0 && tempLength < MAX_PATH) folders.emplace_back(temp, tempLength);
+  for (const std::string& folder : folders) {
+    for (int number = 1; number <= kRescueNumbers; ++number) {
+      const std::string name = RescueName(names_.recordFile, folder, number);
+      if (GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
+      std::string ignored;
+      if (TrySave(name, ignored)) return name;
+      break;  // the next free number of this folder would fail for the same reason
+    }
+  }
+  return "";
 }
 
 void SoundRecorder::OnPause(bool& doDefault) {
@@ -345,9 +413,12 @@ void DeleteWhenReleased(const std::string& name) {
 }
 
 void SoundRecorder::FinishMp3() {
-  const std::string& recorded = names_.recordFile;
+  // The player's file: the recording's own name, or where a failed save put it instead.
+  const std::string recorded = player_.FileName();
+  EncodeResult encoded = EncodeResult::Failed;
   if (!encoderPath_.empty()) {
-    if (Encode(encoderPath_, recorded, names_.finishedFile)) {
+    encoded = Encode(encoderPath_, recorded, names_.finishedFile);
+    if (encoded == EncodeResult::Encoded) {
       DeleteWhenReleased(recorded);
       SetFileName(names_.finishedFile);
       return;
@@ -357,13 +428,14 @@ void SoundRecorder::FinishMp3() {
   const bool moved = MoveFileA(recorded.c_str(), names_.keptWaveFile.c_str()) != 0;
   const std::string kept = moved ? names_.keptWaveFile : recorded;
   if (moved) SetFileName(kept);
-  if (!encoderPath_.empty() || !moved) {
-    win::ShowMessage(window_,
-                     (encoderPath_.empty() ? std::string() : "Die MP3-Datei " + names_.finishedFile +
-                                                                 " konnte nicht erstellt werden. ") +
-                         "Die Aufnahme bleibt als " + kept + " erhalten.",
-                     "Fehler", MB_OK | MB_ICONWARNING);
+  if (encoderPath_.empty() && moved) return;
+  std::string text;
+  if (encoded == EncodeResult::TimedOut) {
+    text = "Der MP3-Encoder hat nicht rechtzeitig geendet und wurde abgebrochen. ";
   }
+  if (!encoderPath_.empty()) text += "Die MP3-Datei " + names_.finishedFile + " konnte nicht erstellt werden. ";
+  win::ShowMessage(window_, text + "Die Aufnahme bleibt als " + kept + " erhalten.", "Fehler",
+                   MB_OK | MB_ICONWARNING);
 }
 
 std::string SoundRecorder::FormatTimeText(long seconds) {
@@ -400,8 +472,16 @@ void SoundRecorder::DVolumeChange() {
 }
 
 void SoundRecorder::FormClose() {
-  // A recording still running would be lost with the window: it is saved under its name.
-  if (recording_) SaveRecording();
+  // A recording still running would be lost with the window: it is saved first. When no
+  // name at all takes it, the user decides, so the window can always be closed.
+  if (recording_ && !SaveRecording()) {
+    RunTimer(false);
+    const int answer = win::ShowMessage(window_,
+                                        "Die Aufnahme konnte nicht gespeichert werden (" + lastSaveFailure_ +
+                                            ").\n\nOhne die Aufnahme beenden?",
+                                        "Fehler", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+    if (answer != IDYES) return;
+  }
   EndModal();
 }
 

@@ -80,6 +80,22 @@ TEST(SoundRecorderNames, FilesOfBothModes) {
   EXPECT_EQ(mp3.keptWaveFile, "D:\\Diktat\\memo.WAV");
 }
 
+TEST(SoundRecorderNames, RescueNamesNumberTheFileInItsOwnOrAnotherFolder) {
+  const struct {
+    const char* recordFile;
+    const char* folder;
+    int number;
+    const char* rescue;
+  } cases[] = {
+      {"D:\\Diktat\\memo.WAV", "", 1, "D:\\Diktat\\memo(1).WAV"},
+      {"D:\\Diktat\\memotmp.WAV", "C:\\Temp\\", 12, "C:\\Temp\\memotmp(12).WAV"},
+      {"D:\\Akten.2024\\memo", "", 2, "D:\\Akten.2024\\memo(2)"},
+      {"memo.tar.WAV", "", 3, "memo.tar(3).WAV"},
+      {"D:memo.WAV", "C:\\Temp\\", 1, "C:\\Temp\\memo(1).WAV"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(RescueName(c.recordFile, c.folder, c.number), c.rescue) << c.recordFile;
+}
+
 TEST(SoundRecorderVolume, SliderFollowsTheLeftChannelWithinItsRange) {
   EXPECT_EQ(VolumeSliderPosition(0), 1);
   EXPECT_EQ(VolumeSliderPosition(0xFFFF0000u), 1);
@@ -98,6 +114,8 @@ TEST(SoundRecorderEncoder, CommandLine) {
             "start /WAIT \"\" C:\\LAME.EXE \"D:\\Mein Diktat\\memotmp.WAV\" \"D:\\Mein Diktat\\memo.MP3\"");
   EXPECT_EQ(EncoderCommand("C:\\Program Files\\lame.exe", "a.WAV", "a.MP3"),
             "start /WAIT \"\" \"C:\\Program Files\\lame.exe\" a.WAV a.MP3");
+  EXPECT_EQ(EncoderCommand("C:\\LAME.EXE", "D:\\A&B\\memotmp.WAV", "D:\\A&B\\memo.MP3"),
+            "start /WAIT \"\" C:\\LAME.EXE \"D:\\A&B\\memotmp.WAV\" \"D:\\A&B\\memo.MP3\"");
 }
 
 // A switch that follows a script, one reading per entry; the last entry holds.
@@ -139,6 +157,18 @@ TEST(SoundRecorderSwitch, FirstChangeRecordsEveryLaterOnePauses) {
   // Switched on at the start: only a change counts, whichever way it goes.
   EXPECT_EQ(RunScript({true, true, false}, 20), (std::vector<C>{C::Record}));
   EXPECT_TRUE(RunScript({false}, 20).empty());
+}
+
+TEST(SoundRecorderSwitch, FirstChangeNeverRestartsARunningRecording) {
+  using C = SwitchClick;
+  const struct {
+    SwitchClick click;
+    bool recording;
+    bool applies;
+  } cases[] = {{C::Record, false, true}, {C::Record, true, false}, {C::Pause, true, true}, {C::Pause, false, true}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(SwitchClickApplies(c.click, c.recording), c.applies) << static_cast<int>(c.click) << c.recording;
+  }
 }
 
 TEST(SoundRecorderSwitch, PollsEvery100MsAndStopsWhenTheProgramEnds) {

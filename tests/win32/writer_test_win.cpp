@@ -1,6 +1,7 @@
 // The picture writer in this process, under Wine: real files, real module loading (of
 // recording stand-in modules), real message boxes answered from a helper thread.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -406,6 +407,38 @@ TEST_F(Writer, FailedWritesLeaveTheUsersFileAlone) {
   EXPECT_EQ(left, (std::vector<std::string>{"scan.BMP", "scan.JPG"})) << "no temporary files left behind";
 }
 
+TEST_F(Writer, ModuleWritesTheTargetAndAFailureBringsTheOldFileBack) {
+  InstallFake("JPG");
+  const std::string old = "the user's old picture";
+  const std::string target = scratch_.File("scan.JPG");
+  const auto dib = ToGlobal(Picture(24));
+  const struct {
+    const char* fail;
+    bool oldThere;
+    INT32 result;
+  } cases[] = {{"", true, 1}, {"", false, 1}, {"1", true, 0}, {"1", false, 0}, {"nothing", true, 0}, {"nothing", false, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.fail) + (c.oldThere ? " over an old file" : " as a new file"));
+    DeleteFileA(target.c_str());
+    if (c.oldThere) scratch_.Write("scan.JPG", old);
+    SetEnvironmentVariableA("KAMOLT_FAKE_FAIL", c.fail);
+    ScanSettings s = Settings(kFormatJpg, target);
+    EXPECT_EQ(ConvertDIBtoFile(dib.Get(), s, 0), c.result);
+    SetEnvironmentVariableA("KAMOLT_FAKE_FAIL", nullptr);
+    char given[MAX_PATH] = {};
+    GetEnvironmentVariableA("KAMOLT_FAKE_NAME", given, MAX_PATH);
+    EXPECT_EQ(std::string(given), target) << "the module is handed the target's own name";
+    if (c.result) {
+      EXPECT_EQ(ReadRecord(target, 12).module, "CONV_JPG.DLL");
+    } else if (c.oldThere) {
+      EXPECT_EQ(e2e::ReadFileBytes(target), old);
+    } else {
+      EXPECT_FALSE(e2e::FileExists(target));
+    }
+    EXPECT_EQ(FilesInScratch().size(), e2e::FileExists(target) ? 1u : 0u) << "nothing left aside";
+  }
+}
+
 TEST_F(Writer, PngWithoutTheConverterIsWrittenHere) {
   for (int bits : {1, 4, 8, 24}) {
     const Bytes picture = Picture(bits, 11, 4);
@@ -453,6 +486,36 @@ TEST_F(Writer, PngThroughTheExternalConverter) {
   EXPECT_EQ(ConvertDIBtoFile(dib.Get(), s, 0), 0);
   EXPECT_FALSE(e2e::FileExists(scratch_.File("other.TMP")));
   EXPECT_FALSE(e2e::FileExists(scratch_.File("other.PNG")));
+}
+
+bool ProcessRunning(const char* exeName) {
+  const win::KernelObject snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32First(snapshot.Get(), &entry); more; more = Process32Next(snapshot.Get(), &entry)) {
+    if (lstrcmpiA(entry.szExeFile, exeName) == 0) return true;
+  }
+  return false;
+}
+
+// The tests' hanging encoder serves as a converter that never ends.
+TEST_F(Writer, AHungConverterIsEndedBeforeItsSourceGoes) {
+  const std::string hanging = TestFolder() + "\\..\\tools\\lame_standin.exe";
+  ASSERT_TRUE(e2e::FileExists(hanging));
+  const auto dib = ToGlobal(Picture(24));
+  ScanSettings s = Settings(kFormatPng, scratch_.File("scan"));
+  std::strcpy(s.converterPath, hanging.c_str());
+  SetEnvironmentVariableA("KAMOLT_LAME_HANG", "1");
+  MessageBoxes boxes;
+  EXPECT_EQ(ConvertDIBtoFile(dib.Get(), s, 0), 0);
+  SetEnvironmentVariableA("KAMOLT_LAME_HANG", nullptr);
+  const auto seen = boxes.Seen();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].caption, "Fehler");
+  EXPECT_NE(seen[0].text.find("nicht rechtzeitig"), std::string::npos) << seen[0].text;
+  EXPECT_FALSE(ProcessRunning("lame_standin.exe"));
+  EXPECT_FALSE(e2e::FileExists(scratch_.File("scan.TMP")));
+  EXPECT_FALSE(e2e::FileExists(scratch_.File("scan.PNG")));
 }
 
 TEST_F(Writer, ConverterNotFoundAnywhere) { EXPECT_EQ(LocateExternalConverter(), ""); }
