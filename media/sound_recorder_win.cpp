@@ -4,6 +4,7 @@
 #include <mmsystem.h>
 
 #include <atomic>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -67,6 +68,21 @@ std::vector<std::string> RecorderArguments() {
   std::vector<std::string> words = SplitCommandLine(GetCommandLineA());
   if (!words.empty()) words.erase(words.begin());
   return words;
+}
+
+std::optional<WIN32_FILE_ATTRIBUTE_DATA> FileData(const std::string& name) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExA(name.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  return data;
+}
+
+bool FolderTakesFiles(const std::string& file) {
+  const std::size_t cut = file.find_last_of("\\/");
+  const std::string folder = cut == std::string::npos ? "." : file.substr(0, cut + 1);
+  char probe[MAX_PATH];
+  if (GetTempFileNameA(folder.c_str(), "kmt", 0, probe) == 0) return false;
+  DeleteFileA(probe);
+  return true;
 }
 
 bool FileExists(const std::string& name) {
@@ -351,13 +367,34 @@ bool SoundRecorder::TrySave(const std::string& name, std::string& failure) {
     failure = "Der Dateiname ist zu lang: " + name;
     return false;
   }
+  const std::optional<WIN32_FILE_ATTRIBUTE_DATA> before = FileData(name);
+  // The device deletes the old file before it writes, where the platform lets it: a
+  // read-only file is the user's to keep, so it is never handed to the device.
+  if (before && (before->dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
+    failure = "Die Datei ist schreibgeschützt";
+    return false;
+  }
+  // A device whose save failed may have let go of its recording (seen under Wine), so a
+  // name is only handed over when its folder is there and takes new files.
+  if (!FolderTakesFiles(name)) {
+    failure = "Der Ordner fehlt oder nimmt keine Dateien auf";
+    return false;
+  }
   try {
     recordWindow_.Save(wide);
-    return true;
   } catch (const std::exception& error) {
     failure = error.what();
     return false;
   }
+  // The device can report a save that never reached the file (seen with a read-only file
+  // under Wine): only a file that is new or changed holds the recording.
+  const std::optional<WIN32_FILE_ATTRIBUTE_DATA> after = FileData(name);
+  if (after && (!before || CompareFileTime(&before->ftLastWriteTime, &after->ftLastWriteTime) != 0 ||
+                before->nFileSizeLow != after->nFileSizeLow || before->nFileSizeHigh != after->nFileSizeHigh)) {
+    return true;
+  }
+  failure = "Die Datei wurde nicht geschrieben";
+  return false;
 }
 
 // Beside the recording's own name first (a read-only file), then in the temporary folder
