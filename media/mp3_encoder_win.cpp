@@ -2,9 +2,8 @@
 
 #include <windows.h>
 
-#include <optional>
-
 #include "convert/child_process_win.h"
+#include "convert/set_aside_file_win.h"
 #include "media/sound_recorder_rules.h"
 #include "win/program_folder_win.h"
 
@@ -17,13 +16,6 @@ constexpr DWORD kPathBuffer = 256;
 // means it hangs.
 constexpr DWORD kEncoderBaseMs = 10000;
 constexpr std::uint64_t kEncoderBytesPerSecond = 64 * 1024;
-
-std::optional<WIN32_FILE_ATTRIBUTE_DATA> FileData(const std::string& name) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExA(name.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
-  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
-  return data;
-}
 
 std::string InterpreterProgram() {
   char interpreter[MAX_PATH];
@@ -48,23 +40,20 @@ std::string FindEncoder() {
 }
 
 EncodeResult Encode(const std::string& encoder, const std::string& source, const std::string& target) {
-  const std::optional<WIN32_FILE_ATTRIBUTE_DATA> before = FileData(target);
+  // An MP3 from an earlier session waits aside: it is neither taken for this run's nor
+  // left half overwritten by a failing encoder.
+  SetAsideFile old(target);
+  if (!old.Ready()) return EncodeResult::Failed;
   const std::string commandLine = "\"" + InterpreterProgram() + "\" /c " + EncoderCommand(encoder, source, target);
   const ChildOutcome outcome =
       RunHiddenAndWait(commandLine, WorkLimitMs(FileSize(source), kEncoderBaseMs, kEncoderBytesPerSecond));
-  EncodeResult result = outcome.end == ChildEnd::TimedOut ? EncodeResult::TimedOut : EncodeResult::Failed;
-  if (outcome.end == ChildEnd::Ended && outcome.exitCode == 0) {
-    const std::optional<WIN32_FILE_ATTRIBUTE_DATA> after = FileData(target);
-    // An MP3 left from an earlier session does not count as this one's.
-    if (after && (after->nFileSizeHigh != 0 || after->nFileSizeLow != 0) &&
-        (!before || CompareFileTime(&before->ftLastWriteTime, &after->ftLastWriteTime) != 0)) {
-      return EncodeResult::Encoded;
-    }
+  if (outcome.end == ChildEnd::Ended && outcome.exitCode == 0 && FileSize(target) > 0) {
+    old.Keep();
+    return EncodeResult::Encoded;
   }
-  // An empty or partial MP3 would pass for the recording with whoever looks for it; one
-  // that was there before this run is not the encoder's to take away.
-  if (!before) DeleteFileA(target.c_str());
-  return result;
+  // An empty or partial MP3 would pass for the recording with whoever looks for it.
+  DeleteFileA(target.c_str());
+  return outcome.end == ChildEnd::TimedOut ? EncodeResult::TimedOut : EncodeResult::Failed;
 }
 
 }  // namespace kamolt
