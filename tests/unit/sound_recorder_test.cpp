@@ -81,19 +81,11 @@ TEST(SoundRecorderNames, FilesOfBothModes) {
 }
 
 TEST(SoundRecorderNames, RescueNamesNumberTheFileInItsOwnOrAnotherFolder) {
-  const struct {
-    const char* recordFile;
-    const char* folder;
-    int number;
-    const char* rescue;
-  } cases[] = {
-      {"D:\\Diktat\\memo.WAV", "", 1, "D:\\Diktat\\memo(1).WAV"},
-      {"D:\\Diktat\\memotmp.WAV", "C:\\Temp\\", 12, "C:\\Temp\\memotmp(12).WAV"},
-      {"D:\\Akten.2024\\memo", "", 2, "D:\\Akten.2024\\memo(2)"},
-      {"memo.tar.WAV", "", 3, "memo.tar(3).WAV"},
-      {"D:memo.WAV", "C:\\Temp\\", 1, "C:\\Temp\\memo(1).WAV"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(RescueName(c.recordFile, c.folder, c.number), c.rescue) << c.recordFile;
+  EXPECT_EQ(RescueName("D:\\Diktat\\memo.WAV", "", 1), "D:\\Diktat\\memo(1).WAV");
+  EXPECT_EQ(RescueName("D:\\Diktat\\memotmp.WAV", "C:\\Temp\\", 12), "C:\\Temp\\memotmp(12).WAV");
+  EXPECT_EQ(RescueName("D:\\Akten.2024\\memo", "", 2), "D:\\Akten.2024\\memo(2)");
+  EXPECT_EQ(RescueName("memo.tar.WAV", "", 3), "memo.tar(3).WAV");
+  EXPECT_EQ(RescueName("D:memo.WAV", "C:\\Temp\\", 1), "C:\\Temp\\memo(1).WAV");
 }
 
 TEST(SoundRecorderVolume, SliderFollowsTheLeftChannelWithinItsRange) {
@@ -160,15 +152,10 @@ TEST(SoundRecorderSwitch, FirstChangeRecordsEveryLaterOnePauses) {
 }
 
 TEST(SoundRecorderSwitch, FirstChangeNeverRestartsARunningRecording) {
-  using C = SwitchClick;
-  const struct {
-    SwitchClick click;
-    bool recording;
-    bool applies;
-  } cases[] = {{C::Record, false, true}, {C::Record, true, false}, {C::Pause, true, true}, {C::Pause, false, true}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(SwitchClickApplies(c.click, c.recording), c.applies) << static_cast<int>(c.click) << c.recording;
-  }
+  EXPECT_TRUE(SwitchClickApplies(SwitchClick::Record, false));
+  EXPECT_FALSE(SwitchClickApplies(SwitchClick::Record, true));
+  EXPECT_TRUE(SwitchClickApplies(SwitchClick::Pause, true));
+  EXPECT_TRUE(SwitchClickApplies(SwitchClick::Pause, false));
 }
 
 TEST(SoundRecorderSwitch, PollsEvery100MsAndStopsWhenTheProgramEnds) {

@@ -62,20 +62,12 @@ TEST(TargetName, CommandLineWordQuotesWhatTheInterpreterOrTheProgramWouldSplit) 
     const char* word;
     const char* written;
   } cases[] = {
-      {"D:\\Diktat\\memo.MP3", "D:\\Diktat\\memo.MP3"},
-      {"C:\\PROGRA~1\\LAME.EXE", "C:\\PROGRA~1\\LAME.EXE"},
-      {"", "\"\""},
-      {"D:\\Mein Diktat\\memo.MP3", "\"D:\\Mein Diktat\\memo.MP3\""},
-      {"D:\\A\tB\\memo.MP3", "\"D:\\A\tB\\memo.MP3\""},
-      {"D:\\A&B\\memo.mp3", "\"D:\\A&B\\memo.mp3\""},
-      {"D:\\a|b", "\"D:\\a|b\""},
-      {"D:\\(a)", "\"D:\\(a)\""},
-      {"D:\\a<b>c", "\"D:\\a<b>c\""},
-      {"D:\\a^b", "\"D:\\a^b\""},
-      {"D:\\a,b;c=d", "\"D:\\a,b;c=d\""},
-      {"D:\\Mein Ordner\\", "\"D:\\Mein Ordner\\\\\""},
-      {"a\"b c", "\"a\\\"b c\""},
-      {"a\\\"b", "\"a\\\\\\\"b\""},
+      {"D:\\Diktat\\memo.MP3", "D:\\Diktat\\memo.MP3"}, {"C:\\PROGRA~1\\LAME.EXE", "C:\\PROGRA~1\\LAME.EXE"},
+      {"", "\"\""},                                         {"D:\\A B\\m.MP3", "\"D:\\A B\\m.MP3\""},
+      {"D:\\A\tB", "\"D:\\A\tB\""},                     {"D:\\A&B\\memo.mp3", "\"D:\\A&B\\memo.mp3\""},
+      {"a|b", "\"a|b\""}, {"(a)", "\"(a)\""}, {"a<b>c", "\"a<b>c\""}, {"a^b", "\"a^b\""}, {"a,b;c=d", "\"a,b;c=d\""},
+      // Backslashes double only before a quote, the closing one included.
+      {"D:\\A B\\", "\"D:\\A B\\\\\""}, {"a\"b c", "\"a\\\"b c\""}, {"a\\\"b", "\"a\\\\\\\"b\""},
   };
   for (const auto& c : cases) EXPECT_EQ(CommandLineWord(c.word), c.written) << c.word;
 }
