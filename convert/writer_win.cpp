@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
 #include <vector>
 
 #include "base/file_io.h"
@@ -79,13 +78,6 @@ INT32 WriteThroughModule(WriteEntry write, const std::string& target, HGLOBAL di
   return result;
 }
 
-// The file's last change, to tell a PNG the converter wrote from one that was there before.
-std::optional<FILETIME> LastWrite(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
-  return data.ftLastWriteTime;
-}
-
 INT32 WritePng(HGLOBAL dib, ScanSettings& settings, const std::string& base) {
   const std::string finalName = base + ".PNG";
   const std::string converter = NameIn(settings.converterPath);
@@ -102,20 +94,26 @@ INT32 WritePng(HGLOBAL dib, ScanSettings& settings, const std::string& base) {
 
   const std::string temp = base + ".TMP";
   if (WriteDIBtoBMP(dib, temp) != kBmpWritten) return 0;
-  const auto before = LastWrite(finalName);
+  // As with a module: an old PNG waits aside, so a failed or stopped converter neither
+  // leaves half a picture in its place nor lets it pass for the new one.
+  SetAsideFile old(finalName);
+  if (!old.Ready()) {
+    DeleteFileA(temp.c_str());
+    return 0;
+  }
   const ChildOutcome outcome = RunExternalConverter(ConverterCommandLine(converter, temp, finalName), FileSize(temp));
   // Only now is the converter surely done with its source: it ended, or it was ended.
   DeleteFileA(temp.c_str());
+  if (outcome.end == ChildEnd::Ended && FileSize(finalName) > 0) {
+    old.Keep();
+    return 1;
+  }
+  DeleteFileA(finalName.c_str());
   if (outcome.end == ChildEnd::TimedOut) {
-    // What a converter stopped halfway left is no picture; a PNG from before is not its.
-    if (!before) DeleteFileA(finalName.c_str());
     Refuse("Der Konverter " + converter + " hat nicht rechtzeitig geendet und wurde abgebrochen. " + finalName +
            " wurde nicht geschrieben.");
-    return 0;
   }
-  const auto after = LastWrite(finalName);
-  const bool converted = after && (!before || CompareFileTime(&*before, &*after) != 0);
-  return outcome.end == ChildEnd::Ended && converted ? 1 : 0;
+  return 0;
 }
 
 }  // namespace

@@ -474,9 +474,11 @@ TEST_F(Writer, PngThroughTheExternalConverter) {
   EXPECT_EQ(RgbOf(std::get<Bytes>(decoded)), RgbOf(picture));
 
   // A converter that ends without a picture: failure, and the old PNG is not taken for one.
+  const std::string oldPng = e2e::ReadFileBytes(scratch_.File("scan.PNG"));
   SetEnvironmentVariableA("KAMOLT_STANDIN_FAIL", "1");
   EXPECT_EQ(ConvertDIBtoFile(dib.Get(), s, 0), 0);
   SetEnvironmentVariableA("KAMOLT_STANDIN_FAIL", nullptr);
+  EXPECT_EQ(e2e::ReadFileBytes(scratch_.File("scan.PNG")), oldPng);
   EXPECT_FALSE(e2e::FileExists(scratch_.File("scan.TMP")));
 
   // A converter that cannot be started.
