@@ -1,15 +1,16 @@
 #include "convert/external_converter_win.h"
 
-#include <vector>
-
 #include "base/scan_settings.h"
-#include "win/handles_win.h"
 #include "win/program_folder_win.h"
 
 namespace kamolt {
 namespace {
 
 constexpr char kConverterName[] = "i_view32.exe";
+// A converter starts within seconds and converts a scanned page in a few more; the limit
+// only has to tell a hung one from a slow one.
+constexpr DWORD kConverterBaseMs = 10000;
+constexpr std::uint64_t kConverterBytesPerSecond = 256 * 1024;
 
 bool IsFile(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -48,20 +49,8 @@ std::string LocateExternalConverter() {
   return found.size() < kScanSettingsNameSize ? found : "";
 }
 
-bool RunExternalConverter(const std::string& commandLine, DWORD timeoutMs) {
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
-  PROCESS_INFORMATION process{};
-  std::vector<char> line(commandLine.begin(), commandLine.end());
-  line.push_back('\0');
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    return false;
-  }
-  const win::KernelObject processHandle(process.hProcess);
-  const win::KernelObject threadHandle(process.hThread);
-  return WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0;
+ChildOutcome RunExternalConverter(const std::string& commandLine, std::uint64_t sourceBytes) {
+  return RunHiddenAndWait(commandLine, WorkLimitMs(sourceBytes, kConverterBaseMs, kConverterBytesPerSecond));
 }
 
 }  // namespace kamolt

@@ -2,7 +2,10 @@
 // The external converter i_view32.exe, which turns the temporary bitmap into PNG.
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
+
+#include "convert/child_process_win.h"
 
 namespace kamolt {
 
@@ -11,8 +14,8 @@ namespace kamolt {
 // none of them, or when its path would not fit the record's 256 characters.
 std::string LocateExternalConverter();
 
-// Starts the command line hidden and waits for the program to end. false when it could
-// not be started or had not ended after timeoutMs.
-bool RunExternalConverter(const std::string& commandLine, DWORD timeoutMs);
+// Runs the command line hidden and waits for the converter, for a time that grows with the
+// size of its source file; a converter still running then is ended.
+ChildOutcome RunExternalConverter(const std::string& commandLine, std::uint64_t sourceBytes);
 
 }  // namespace kamolt

@@ -12,11 +12,6 @@ bool AllowedInFileName(unsigned char c) {
   return c >= 0x20 && std::string_view("<>:\"/\\|?*").find(static_cast<char>(c)) == std::string_view::npos;
 }
 
-std::string Quoted(std::string_view path) {
-  if (path.find(' ') == std::string_view::npos) return std::string(path);
-  return "\"" + std::string(path) + "\"";
-}
-
 }  // namespace
 
 std::size_t ExtensionDot(std::string_view name) {
@@ -50,12 +45,35 @@ std::string StripExtension(std::string_view name) {
   return std::string(name.substr(0, dot + 1));
 }
 
+std::string CommandLineWord(std::string_view word) {
+  // Blanks and tabs split words for the program; the others are the command
+  // interpreter's: outside quotes they chain, redirect or escape commands.
+  if (!word.empty() && word.find_first_of(" \t\n\v\"&|()<>^,;=") == std::string_view::npos) {
+    return std::string(word);
+  }
+  std::string quoted = "\"";
+  std::size_t backslashes = 0;
+  for (const char c : word) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    // Backslashes count only before a quote: there they are doubled, and the quote escaped.
+    quoted.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+    quoted += c;
+    backslashes = 0;
+  }
+  // Before the closing quote too, or it would be taken as part of the word.
+  quoted.append(2 * backslashes, '\\');
+  return quoted + "\"";
+}
+
 std::string ConverterCommandLine(std::string_view converter, std::string_view source, std::string_view target) {
-  std::string line = Quoted(converter);
+  std::string line = CommandLineWord(converter);
   line += ' ';
-  line += Quoted(source);
+  line += CommandLineWord(source);
   line += " /convert=";
-  line += Quoted(target);
+  line += CommandLineWord(target);
   return line;
 }
 

@@ -20,8 +20,14 @@ std::string NextPictureName(std::string_view name);
 // none: ready for the extension of the chosen format.
 std::string StripExtension(std::string_view name);
 
+// One word of a command line that may pass the command interpreter: unchanged when it
+// holds nothing that splits words or that the interpreter acts on, else quoted by the
+// platform's rules for program arguments (backslashes before a quote doubled, the quote
+// escaped), so it reaches the program as one argument and never starts a second command.
+std::string CommandLineWord(std::string_view word);
+
 // The command line for the external converter: the converter, the source file and
-// "/convert=" with the target. Paths with blanks are quoted, so they stay one argument.
+// "/convert=" with the target, each a CommandLineWord.
 std::string ConverterCommandLine(std::string_view converter, std::string_view source, std::string_view target);
 
 }  // namespace kamolt

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
 #include <vector>
 
 #include "base/file_io.h"
@@ -13,8 +12,8 @@
 #include "convert/external_converter_win.h"
 #include "convert/module_loader_win.h"
 #include "convert/output_format.h"
-#include "base/pending_file_win.h"
 #include "convert/png_writer.h"
+#include "convert/set_aside_file_win.h"
 #include "convert/target_name.h"
 #include "win/handles_win.h"
 #include "win/message_box_win.h"
@@ -60,27 +59,23 @@ int PrepareDib(HGLOBAL dib, bool pixelFlavor) {
   return layout.bitCount;
 }
 
-// The module writes beside the target and its file replaces the target only when the
-// module says it was written, so a failing module cannot spoil the user's old file.
+// The module gets the target's own name, as its interface promises: it may take the
+// format from the extension or write more files beside it. The user's old file waits aside
+// until the module's file is known to be there, and comes back when it is not.
 INT32 WriteThroughModule(WriteEntry write, const std::string& target, HGLOBAL dib, std::vector<std::uint8_t> options) {
-  PendingFile pending(target);
-  if (!pending.Ready()) return 0;
-  const INT32 result = write(pending.Path().c_str(), dib, options.data());
-  if (result == 0) return 0;
+  SetAsideFile old(target);
+  if (!old.Ready()) return 0;
+  const INT32 result = write(target.c_str(), dib, options.data());
   // A module that says "written" but left nothing there has not written the picture.
   WIN32_FILE_ATTRIBUTE_DATA written;
-  if (!GetFileAttributesExA(pending.Path().c_str(), GetFileExInfoStandard, &written) ||
-      (written.nFileSizeLow == 0 && written.nFileSizeHigh == 0)) {
+  const bool there = GetFileAttributesExA(target.c_str(), GetFileExInfoStandard, &written) &&
+                     (written.nFileSizeLow != 0 || written.nFileSizeHigh != 0);
+  if (result == 0 || !there) {
+    DeleteFileA(target.c_str());
     return 0;
   }
-  return pending.Commit() ? result : 0;
-}
-
-// The file's last change, to tell a PNG the converter wrote from one that was there before.
-std::optional<FILETIME> LastWrite(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
-  return data.ftLastWriteTime;
+  old.Keep();
+  return result;
 }
 
 INT32 WritePng(HGLOBAL dib, ScanSettings& settings, const std::string& base) {
@@ -99,13 +94,26 @@ INT32 WritePng(HGLOBAL dib, ScanSettings& settings, const std::string& base) {
 
   const std::string temp = base + ".TMP";
   if (WriteDIBtoBMP(dib, temp) != kBmpWritten) return 0;
-  const auto before = LastWrite(finalName);
-  const bool ended =
-      RunExternalConverter(ConverterCommandLine(converter, temp, finalName), kExternalConverterTimeoutMs);
+  // As with a module: an old PNG waits aside, so a failed or stopped converter neither
+  // leaves half a picture in its place nor lets it pass for the new one.
+  SetAsideFile old(finalName);
+  if (!old.Ready()) {
+    DeleteFileA(temp.c_str());
+    return 0;
+  }
+  const ChildOutcome outcome = RunExternalConverter(ConverterCommandLine(converter, temp, finalName), FileSize(temp));
+  // Only now is the converter surely done with its source: it ended, or it was ended.
   DeleteFileA(temp.c_str());
-  const auto after = LastWrite(finalName);
-  const bool converted = after && (!before || CompareFileTime(&*before, &*after) != 0);
-  return ended && converted ? 1 : 0;
+  if (outcome.end == ChildEnd::Ended && FileSize(finalName) > 0) {
+    old.Keep();
+    return 1;
+  }
+  DeleteFileA(finalName.c_str());
+  if (outcome.end == ChildEnd::TimedOut) {
+    Refuse("Der Konverter " + converter + " hat nicht rechtzeitig geendet und wurde abgebrochen. " + finalName +
+           " wurde nicht geschrieben.");
+  }
+  return 0;
 }
 
 }  // namespace

@@ -21,7 +21,4 @@ INT32 ConvertDIBtoFile(HGLOBAL dib, ScanSettings& settings, int alreadyWritten);
 // into fileName. false when the user cancelled.
 bool AskTargetFile(char (&fileName)[kScanSettingsNameSize], const std::string& extension);
 
-// How long the external converter may take for one picture before it counts as failed.
-inline constexpr DWORD kExternalConverterTimeoutMs = 120000;
-
 }  // namespace kamolt

@@ -2,23 +2,20 @@
 
 #include <windows.h>
 
-#include <optional>
-
+#include "convert/child_process_win.h"
+#include "convert/set_aside_file_win.h"
 #include "media/sound_recorder_rules.h"
-#include "win/handles_win.h"
 #include "win/program_folder_win.h"
 
 namespace kamolt {
 namespace {
 
 constexpr DWORD kPathBuffer = 256;
-
-std::optional<WIN32_FILE_ATTRIBUTE_DATA> FileData(const std::string& name) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExA(name.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
-  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
-  return data;
-}
+// The encoder works many times faster than the sound plays; a second for each 64 KB of
+// wave data is ample even at the highest rate the recorder uses, so running past it
+// means it hangs.
+constexpr DWORD kEncoderBaseMs = 10000;
+constexpr std::uint64_t kEncoderBytesPerSecond = 64 * 1024;
 
 std::string InterpreterProgram() {
   char interpreter[MAX_PATH];
@@ -42,27 +39,21 @@ std::string FindEncoder() {
   return shortLength > 0 && shortLength < kPathBuffer ? std::string(shortPath, shortLength) : std::string(found);
 }
 
-bool Encode(const std::string& encoder, const std::string& source, const std::string& target) {
-  const std::optional<WIN32_FILE_ATTRIBUTE_DATA> before = FileData(target);
-  std::string commandLine = "\"" + InterpreterProgram() + "\" /c " + EncoderCommand(encoder, source, target);
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
-  PROCESS_INFORMATION started{};
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
-    return false;
+EncodeResult Encode(const std::string& encoder, const std::string& source, const std::string& target) {
+  // An MP3 from an earlier session waits aside: it is neither taken for this run's nor
+  // left half overwritten by a failing encoder.
+  SetAsideFile old(target);
+  if (!old.Ready()) return EncodeResult::Failed;
+  const std::string commandLine = "\"" + InterpreterProgram() + "\" /c " + EncoderCommand(encoder, source, target);
+  const ChildOutcome outcome =
+      RunHiddenAndWait(commandLine, WorkLimitMs(FileSize(source), kEncoderBaseMs, kEncoderBytesPerSecond));
+  if (outcome.end == ChildEnd::Ended && outcome.exitCode == 0 && FileSize(target) > 0) {
+    old.Keep();
+    return EncodeResult::Encoded;
   }
-  const win::KernelObject process(started.hProcess);
-  const win::KernelObject thread(started.hThread);
-  WaitForSingleObject(process.Get(), INFINITE);
-  DWORD exitCode = 1;
-  if (!GetExitCodeProcess(process.Get(), &exitCode) || exitCode != 0) return false;
-
-  const std::optional<WIN32_FILE_ATTRIBUTE_DATA> after = FileData(target);
-  if (!after || (after->nFileSizeHigh == 0 && after->nFileSizeLow == 0)) return false;
-  // An MP3 left from an earlier session does not count as this one's.
-  return !before || CompareFileTime(&before->ftLastWriteTime, &after->ftLastWriteTime) != 0;
+  // An empty or partial MP3 would pass for the recording with whoever looks for it.
+  DeleteFileA(target.c_str());
+  return outcome.end == ChildEnd::TimedOut ? EncodeResult::TimedOut : EncodeResult::Failed;
 }
 
 }  // namespace kamolt

@@ -8,8 +8,13 @@ namespace kamolt {
 // empty when neither holds it.
 std::string FindEncoder();
 
-// Converts `source` to `target` and waits for the encoder. true only when it ended well and
-// left a new, non-empty `target`: anything less must not cost the user the recording.
-bool Encode(const std::string& encoder, const std::string& source, const std::string& target);
+enum class EncodeResult { Encoded, Failed, TimedOut };
+
+// Converts `source` to `target` and waits for the encoder, for a time that grows with the
+// recording's size; an encoder still running then is ended. Encoded only when it ended well
+// and left a new, non-empty `target`: anything less must not cost the user the recording.
+// When it is not Encoded, what the encoder left is removed and an MP3 that was there
+// before is back as it was.
+EncodeResult Encode(const std::string& encoder, const std::string& source, const std::string& target);
 
 }  // namespace kamolt

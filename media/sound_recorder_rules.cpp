@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "convert/target_name.h"
+
 namespace kamolt {
 
 SoundOptions ReadSoundOptions(const std::vector<std::string>& arguments) {
@@ -33,6 +35,15 @@ RecordingNames NamesOfRecording(const std::string& baseName, bool mp3) {
   return {baseName + "tmp.WAV", baseName + ".MP3", wave};
 }
 
+std::string RescueName(std::string_view recordFile, std::string_view folder, int number) {
+  const std::size_t separator = recordFile.find_last_of("\\/:");
+  const std::size_t fileStart = separator == std::string_view::npos ? 0 : separator + 1;
+  const std::string_view file = recordFile.substr(fileStart);
+  const std::size_t dot = std::min(file.find_last_of('.'), file.size());
+  return std::string(folder.empty() ? recordFile.substr(0, fileStart) : folder) + std::string(file.substr(0, dot)) +
+         "(" + std::to_string(number) + ")" + std::string(file.substr(dot));
+}
+
 std::string TimeText(long seconds) {
   const long rest = seconds % 60;
   return "Zeit: " + std::to_string(seconds / 60) + ":" + (rest < 10 ? "0" : "") + std::to_string(rest);
@@ -54,11 +65,9 @@ std::uint32_t VolumeOfSlider(int position) {
 }
 
 std::string EncoderCommand(const std::string& encoder, const std::string& source, const std::string& target) {
-  const auto blank = [](const std::string& name) { return name.find(' ') != std::string::npos; };
-  const bool quoting = blank(encoder) || blank(source) || blank(target);
-  const auto word = [&](const std::string& name) { return blank(name) ? "\"" + name + "\"" : name; };
-  return std::string("start /WAIT ") + (quoting ? "\"\" " : "") + word(encoder) + " " + word(source) + " " +
-         word(target);
+  const std::string words[] = {CommandLineWord(encoder), CommandLineWord(source), CommandLineWord(target)};
+  const bool quoting = words[0] != encoder || words[1] != source || words[2] != target;
+  return std::string("start /WAIT ") + (quoting ? "\"\" " : "") + words[0] + " " + words[1] + " " + words[2];
 }
 
 }  // namespace kamolt

@@ -30,6 +30,11 @@ struct RecordingNames {
 };
 RecordingNames NamesOfRecording(const std::string& baseName, bool mp3);
 
+// A name that can take a recording when its own cannot be written: the file part with
+// "(number)" before its extension, in `folder` (ending in a separator), or in the
+// recording's own folder when `folder` is empty.
+std::string RescueName(std::string_view recordFile, std::string_view folder, int number);
+
 // "Zeit: " with minutes (no padding) and two-digit seconds.
 std::string TimeText(long seconds);
 
@@ -46,8 +51,8 @@ int VolumeSliderPosition(std::uint32_t volume);
 std::uint32_t VolumeOfSlider(int position);
 
 // The command the interpreter runs to convert `source` to `target`. Exactly
-// "start /WAIT encoder source target" when no name holds a blank; otherwise the names with
-// blanks are quoted, after an empty window title so that start does not take the first
+// "start /WAIT encoder source target" for plain names; otherwise each name is a
+// CommandLineWord, after an empty window title so that start does not take the first
 // quoted name for one.
 std::string EncoderCommand(const std::string& encoder, const std::string& source, const std::string& target);
 

@@ -4,6 +4,7 @@
 #include <mmsystem.h>
 
 #include <atomic>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -36,6 +37,7 @@ constexpr UINT kTimerMs = 1000;
 // A click of the switch, posted from its thread: wParam is the SwitchClick.
 constexpr UINT kSwitchClickMessage = WM_APP + 1;
 constexpr std::size_t kMaxSaveName = 400;
+constexpr int kRescueNumbers = 99;
 constexpr DWORD kReleaseWaitMs = 3000;
 
 enum ControlId : int { kDPlayer = 101, kTimeStr, kDVolume, kAktFile, kAVIPanel };
@@ -66,6 +68,21 @@ std::vector<std::string> RecorderArguments() {
   std::vector<std::string> words = SplitCommandLine(GetCommandLineA());
   if (!words.empty()) words.erase(words.begin());
   return words;
+}
+
+std::optional<WIN32_FILE_ATTRIBUTE_DATA> FileData(const std::string& name) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExA(name.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+  return data;
+}
+
+bool FolderTakesFiles(const std::string& file) {
+  const std::size_t cut = file.find_last_of("\\/");
+  const std::string folder = cut == std::string::npos ? "." : file.substr(0, cut + 1);
+  char probe[MAX_PATH];
+  if (GetTempFileNameA(folder.c_str(), "kmt", 0, probe) == 0) return false;
+  DeleteFileA(probe);
+  return true;
 }
 
 bool FileExists(const std::string& name) {
@@ -101,7 +118,9 @@ class SoundRecorder {
   void FormCreate();
   void DPlayerClick(PlayerButton button, bool& doDefault);
   void OnRecord(bool& doDefault);
-  void SaveRecording();
+  bool SaveRecording();
+  bool TrySave(const std::string& name, std::string& failure);
+  std::string SaveUnderRescueName();
   void OnPause(bool& doDefault);
   void OnEject(bool& doDefault);
   void FinishMp3();
@@ -133,6 +152,7 @@ class SoundRecorder {
   bool recording_ = false;
   bool timerRunning_ = false;
   bool closing_ = false;
+  std::string lastSaveFailure_;
   std::atomic<bool> switchWanted_{false};
   std::thread switchThread_;
 };
@@ -212,10 +232,13 @@ LRESULT SoundRecorder::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_HSCROLL:
       if (reinterpret_cast<HWND>(lParam) == volume_) win::RunHandler([&] { DVolumeChange(); });
       return 0;
-    case kSwitchClickMessage:
-      player_.Click(static_cast<SwitchClick>(wParam) == SwitchClick::Record ? PlayerButton::Record
-                                                                            : PlayerButton::Pause);
+    case kSwitchClickMessage: {
+      const auto click = static_cast<SwitchClick>(wParam);
+      if (SwitchClickApplies(click, recording_)) {
+        player_.Click(click == SwitchClick::Record ? PlayerButton::Record : PlayerButton::Pause);
+      }
       return 0;
+    }
     case WM_CLOSE: win::RunHandler([&] { FormClose(); }); return 0;
     default: return DefWindowProcA(window_, message, wParam, lParam);
   }
@@ -264,7 +287,15 @@ void SoundRecorder::DPlayerClick(PlayerButton button, bool& doDefault) {
     case PlayerButton::Record: OnRecord(doDefault); break;
     case PlayerButton::Play:
     case PlayerButton::Stop:
-      if (recording_) SaveRecording();
+      if (recording_ && !SaveRecording()) {
+        // Stopped but not saved: it stays the open recording, for Stop to try again once
+        // the user has made room, and for closing to ask before it is given up.
+        RunTimer(false);
+        doDefault = false;
+        win::ShowMessage(window_, "Die Aufnahme konnte nicht gespeichert werden (" + lastSaveFailure_ + ").",
+                         "Fehler", MB_OK | MB_ICONWARNING);
+        return;
+      }
       if (button == PlayerButton::Play) player_.SetTimeFormatMilliseconds();
       ResetSize();
       RunTimer(button == PlayerButton::Play);
@@ -296,19 +327,93 @@ void SoundRecorder::OnRecord(bool& doDefault) {
   player_.SetEnabledButtons(ButtonBit(PlayerButton::Pause) | ButtonBit(PlayerButton::Stop));
 }
 
-void SoundRecorder::SaveRecording() {
-  const std::wstring name = WideText(names_.recordFile);
-  if (name.size() > kMaxSaveName) throw std::runtime_error("Der Dateiname ist zu lang: " + names_.recordFile);
-  // Until the file is saved the recording stays open, so a failed save can be tried again.
-  recordWindow_.Stop();
-  recordWindow_.Save(name);
+// Saves the recording under its name or, when that cannot be written (a folder gone, a
+// read-only file, a full disk), under a rescue name, and tells the user where it went.
+// false when no name could take it: it then stays open, so nothing is lost unasked.
+bool SoundRecorder::SaveRecording() {
+  std::string failure;
+  try {
+    recordWindow_.Stop();
+  } catch (const std::exception& error) {
+    // A device that will not stop may still save what it holds.
+    failure = error.what();
+  }
+  std::string saved = names_.recordFile;
+  if (!TrySave(saved, failure)) {
+    saved = SaveUnderRescueName();
+    if (saved.empty()) {
+      lastSaveFailure_ = failure;
+      return false;
+    }
+    win::ShowMessage(window_,
+                     "Die Aufnahme konnte nicht als " + names_.recordFile + " gespeichert werden (" + failure +
+                         "). Sie bleibt als " + saved + " erhalten.",
+                     "Fehler", MB_OK | MB_ICONWARNING);
+  }
   recording_ = false;
+  SetFileName(saved);
   // The device stays open until the next recording or Eject: closing it must wait for its
   // recording to wind down, which Stop should not.
   player_.SetEnabledButtons(player_.EnabledButtons() | ButtonBit(PlayerButton::Play) |
                             ButtonBit(PlayerButton::Record) | ButtonBit(PlayerButton::Eject) |
                             ButtonBit(PlayerButton::Step) | ButtonBit(PlayerButton::Back));
   player_.Open();
+  return true;
+}
+
+bool SoundRecorder::TrySave(const std::string& name, std::string& failure) {
+  const std::wstring wide = WideText(name);
+  if (wide.size() > kMaxSaveName) {
+    failure = "Der Dateiname ist zu lang: " + name;
+    return false;
+  }
+  const std::optional<WIN32_FILE_ATTRIBUTE_DATA> before = FileData(name);
+  // The device deletes the old file before it writes, where the platform lets it: a
+  // read-only file is the user's to keep, so it is never handed to the device.
+  if (before && (before->dwFileAttributes & FILE_ATTRIBUTE_READONLY)) {
+    failure = "Die Datei ist schreibgeschützt";
+    return false;
+  }
+  // A device whose save failed may have let go of its recording (seen under Wine), so a
+  // name is only handed over when its folder is there and takes new files.
+  if (!FolderTakesFiles(name)) {
+    failure = "Der Ordner fehlt oder nimmt keine Dateien auf";
+    return false;
+  }
+  try {
+    recordWindow_.Save(wide);
+  } catch (const std::exception& error) {
+    failure = error.what();
+    return false;
+  }
+  // The device can report a save that never reached the file (seen with a read-only file
+  // under Wine): only a file that is new or changed holds the recording.
+  const std::optional<WIN32_FILE_ATTRIBUTE_DATA> after = FileData(name);
+  if (after && (!before || CompareFileTime(&before->ftLastWriteTime, &after->ftLastWriteTime) != 0 ||
+                before->nFileSizeLow != after->nFileSizeLow || before->nFileSizeHigh != after->nFileSizeHigh)) {
+    return true;
+  }
+  failure = "Die Datei wurde nicht geschrieben";
+  return false;
+}
+
+// Beside the recording's own name first (a read-only file), then in the temporary folder
+// (a folder gone, a full disk). Only a name that is free is tried: saving replaces a file.
+std::string SoundRecorder::SaveUnderRescueName() {
+  char temp[MAX_PATH];
+  const DWORD tempLength = GetTempPathA(MAX_PATH, temp);
+  std::vector<std::string> folders{""};
+  if (tempLength > 0 && tempLength < MAX_PATH) folders.emplace_back(temp, tempLength);
+  for (const std::string& folder : folders) {
+    for (int number = 1; number <= kRescueNumbers; ++number) {
+      const std::string name = RescueName(names_.recordFile, folder, number);
+      if (GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
+      std::string ignored;
+      if (TrySave(name, ignored)) return name;
+      break;  // the next free number of this folder would fail for the same reason
+    }
+  }
+  return "";
 }
 
 void SoundRecorder::OnPause(bool& doDefault) {
@@ -345,9 +450,12 @@ void DeleteWhenReleased(const std::string& name) {
 }
 
 void SoundRecorder::FinishMp3() {
-  const std::string& recorded = names_.recordFile;
+  // The player's file: the recording's own name, or where a failed save put it instead.
+  const std::string recorded = player_.FileName();
+  EncodeResult encoded = EncodeResult::Failed;
   if (!encoderPath_.empty()) {
-    if (Encode(encoderPath_, recorded, names_.finishedFile)) {
+    encoded = Encode(encoderPath_, recorded, names_.finishedFile);
+    if (encoded == EncodeResult::Encoded) {
       DeleteWhenReleased(recorded);
       SetFileName(names_.finishedFile);
       return;
@@ -357,13 +465,14 @@ void SoundRecorder::FinishMp3() {
   const bool moved = MoveFileA(recorded.c_str(), names_.keptWaveFile.c_str()) != 0;
   const std::string kept = moved ? names_.keptWaveFile : recorded;
   if (moved) SetFileName(kept);
-  if (!encoderPath_.empty() || !moved) {
-    win::ShowMessage(window_,
-                     (encoderPath_.empty() ? std::string() : "Die MP3-Datei " + names_.finishedFile +
-                                                                 " konnte nicht erstellt werden. ") +
-                         "Die Aufnahme bleibt als " + kept + " erhalten.",
-                     "Fehler", MB_OK | MB_ICONWARNING);
+  if (encoderPath_.empty() && moved) return;
+  std::string text;
+  if (encoded == EncodeResult::TimedOut) {
+    text = "Der MP3-Encoder hat nicht rechtzeitig geendet und wurde abgebrochen. ";
   }
+  if (!encoderPath_.empty()) text += "Die MP3-Datei " + names_.finishedFile + " konnte nicht erstellt werden. ";
+  win::ShowMessage(window_, text + "Die Aufnahme bleibt als " + kept + " erhalten.", "Fehler",
+                   MB_OK | MB_ICONWARNING);
 }
 
 std::string SoundRecorder::FormatTimeText(long seconds) {
@@ -400,8 +509,16 @@ void SoundRecorder::DVolumeChange() {
 }
 
 void SoundRecorder::FormClose() {
-  // A recording still running would be lost with the window: it is saved under its name.
-  if (recording_) SaveRecording();
+  // A recording still running would be lost with the window: it is saved first. When no
+  // name at all takes it, the user decides, so the window can always be closed.
+  if (recording_ && !SaveRecording()) {
+    RunTimer(false);
+    const int answer = win::ShowMessage(window_,
+                                        "Die Aufnahme konnte nicht gespeichert werden (" + lastSaveFailure_ +
+                                            ").\n\nOhne die Aufnahme beenden?",
+                                        "Fehler", MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+    if (answer != IDYES) return;
+  }
   EndModal();
 }
 

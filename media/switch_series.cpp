@@ -2,6 +2,8 @@
 
 namespace kamolt {
 
+bool SwitchClickApplies(SwitchClick click, bool recording) { return click != SwitchClick::Record || !recording; }
+
 void RunSwitchSeries(SwitchLine& line, Pause& pause, const std::function<bool()>& running,
                      const std::function<void(SwitchClick)>& click) {
   // Each reading that differs becomes the new reference at once, so a change that follows

@@ -16,6 +16,7 @@
 
 #include "harness_win.h"
 #include "sound_check_win.h"
+#include "unix_tools_win.h"
 
 namespace e2e {
 namespace {
@@ -256,16 +257,27 @@ TEST_F(SoundRecorderTest, Mp3ModeRecordsIntoTheTemporaryFileAndEjectLeavesTheMp3
 
 TEST_F(SoundRecorderTest, EjectWithoutAWorkingEncoderKeepsTheRecording) {
   const std::string recording = ToneWaveFile(1.5);
+  const std::string standIn = ToolsFolder() + "\\lame_standin.exe";
   const struct {
     const char* what;
     std::string encoder;  // empty: none
     bool message;
-  } cases[] = {{"no encoder", "", false}, {"failing encoder", ToolsFolder() + "\\lame_standin.exe", true}};
+    bool hangs;
+    bool oldMp3;  // an MP3 of an earlier session is there
+  } cases[] = {{"no encoder", "", false, false, false},
+               {"failing encoder", standIn, true, false, false},
+               {"failing encoder, old MP3", standIn, true, false, true},
+               {"hung encoder", standIn, true, true, false}};
+  const std::string oldMp3 = "an MP3 of an earlier session";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     DeleteFileA((AppFolder() + "\\lame.exe").c_str());
     DeleteFileA(Recording("memo.WAV").c_str());
     if (!c.encoder.empty()) InstallEncoder(c.encoder);
+    DeleteFileA(Recording("memo.MP3").c_str());
+    if (c.oldMp3) scratch_.Write("rec\\memo.MP3", oldMp3);
+    // Kamolt and the encoder it starts take this process's environment.
+    SetEnvironmentVariableA("KAMOLT_LAME_HANG", c.hangs ? "1" : nullptr);
     scratch_.Write("rec\\memotmp.WAV", recording);
     const HWND recorder = Start("-A " + Recording("memo.mp3") + " /CMP3");
     ASSERT_TRUE(recorder);
@@ -274,30 +286,42 @@ TEST_F(SoundRecorderTest, EjectWithoutAWorkingEncoderKeepsTheRecording) {
     if (c.message) {
       const auto box = WaitMessageBox(app_->ProcessId(), std::chrono::seconds(30));
       ASSERT_TRUE(box);
-      EXPECT_EQ(box->caption, "Fehler");
+      // A box that comes after a long wait can be seen before its caption is set.
+      EXPECT_TRUE(WaitUntil([&] { return WindowText(box->hwnd) == "Fehler"; }, std::chrono::seconds(5)))
+          << WindowText(box->hwnd);
       EXPECT_NE(box->text.find(Recording("memo.WAV")), std::string::npos) << box->text;
+      EXPECT_EQ(box->text.find("nicht rechtzeitig") != std::string::npos, c.hangs) << box->text;
       AnswerMessageBox(box->hwnd);
     }
+    SetEnvironmentVariableA("KAMOLT_LAME_HANG", nullptr);
     ASSERT_TRUE(Ended());
+    if (c.oldMp3) {
+      EXPECT_EQ(ReadFileBytes(Recording("memo.MP3")), oldMp3);
+    } else {
+      EXPECT_FALSE(FileExists(Recording("memo.MP3"))) << "no broken MP3 for the host to find";
+    }
     EXPECT_FALSE(FileExists(Recording("memotmp.WAV")));
     ASSERT_TRUE(FileExists(Recording("memo.WAV")));
     EXPECT_EQ(ReadFileBytes(Recording("memo.WAV")), recording);
   }
 }
 
-TEST_F(SoundRecorderTest, NamesWithBlanksReachTheEncoder) {
+TEST_F(SoundRecorderTest, NamesWithBlanksAndShellCharactersReachTheEncoder) {
   InstallEncoder(DistFolder() + "\\lame.exe");
-  const std::string folder = Recordings() + "\\Mein Diktat";
-  CreateDirectoryA(folder.c_str(), nullptr);
-  scratch_.Write("rec\\Mein Diktat\\memotmp.WAV", ToneWaveFile(1.5));
-  const HWND recorder = Start("-A \"" + folder + "\\memo.mp3\" /CMP3");
-  ASSERT_TRUE(recorder);
-  ASSERT_TRUE(WaitTime(recorder, "Zeit: 0:01", std::chrono::seconds(5)));
-  Click(recorder, kEject);
-  ASSERT_TRUE(Ended());
-  ASSERT_TRUE(FileExists(folder + "\\memo.MP3"));
-  ExpectTone(ReadToneWithSox(folder + "\\memo.MP3"), 1.3, 1.8);
-  EXPECT_FALSE(FileExists(folder + "\\memotmp.WAV"));
+  for (const char* name : {"Mein Diktat", "A&B"}) {
+    SCOPED_TRACE(name);
+    const std::string folder = Recordings() + "\\" + name;
+    CreateDirectoryA(folder.c_str(), nullptr);
+    scratch_.Write("rec\\" + std::string(name) + "\\memotmp.WAV", ToneWaveFile(1.5));
+    const HWND recorder = Start("-A \"" + folder + "\\memo.mp3\" /CMP3");
+    ASSERT_TRUE(recorder);
+    ASSERT_TRUE(WaitTime(recorder, "Zeit: 0:01", std::chrono::seconds(5)));
+    Click(recorder, kEject);
+    ASSERT_TRUE(Ended());
+    ASSERT_TRUE(FileExists(folder + "\\memo.MP3"));
+    ExpectTone(ReadToneWithSox(folder + "\\memo.MP3"), 1.3, 1.8);
+    EXPECT_FALSE(FileExists(folder + "\\memotmp.WAV"));
+  }
 }
 
 TEST_F(SoundRecorderTest, ClosingKeepsTheRecordingUnderItsRecordingName) {
@@ -322,6 +346,52 @@ TEST_F(SoundRecorderTest, ClosingWhileRecordingSavesTheRecording) {
   ASSERT_TRUE(Ended());
   ASSERT_TRUE(FileExists(Recording("memo.WAV")));
   ExpectTone(ReadToneWithSox(Recording("memo.WAV")), 0.8, 2.5);
+}
+
+// A save that cannot write the recording's own name keeps it under a free name beside it
+// (a read-only file, found by Stop) or in the temporary folder (a folder gone, found on
+// closing), says so, and the recorder still ends.
+TEST_F(SoundRecorderTest, AFailedSaveKeepsTheRecordingUnderAnotherNameAndTheRecorderStillEnds) {
+  char temp[MAX_PATH];
+  const std::string tempFolder(temp, GetTempPathA(MAX_PATH, temp));
+  const std::string old = ToneWaveFile(0.3);  // shown as 0:00, so the time seen is the recording's
+  for (const bool readOnly : {true, false}) {
+    SCOPED_TRACE(readOnly ? "read-only file, Stop" : "folder gone, closed");
+    const std::string folder = readOnly ? Recordings() : Recordings() + "\\gone";
+    const std::string rescue = readOnly ? Recording("memo(1).WAV") : tempFolder + "memo(1).WAV";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    if (readOnly) {
+      scratch_.Write("rec\\memo.WAV", old);
+      SetFileAttributesA(Recording("memo.WAV").c_str(), FILE_ATTRIBUTE_READONLY);
+    }
+    DeleteFileA(rescue.c_str());
+    const HWND recorder = Start("-A " + folder + "\\memo.wav");
+    ASSERT_TRUE(recorder);
+    Click(recorder, kRecord);
+    ASSERT_TRUE(WaitSeconds(recorder, 1)) << ControlText(recorder, kTimeStr);
+    if (readOnly) {
+      Click(recorder, kStop);
+    } else {
+      // From the Linux side: Wine keeps the viewer's working folder, which follows the title's.
+      RunUnix("/bin/mv " + UnixPath(folder) + " " + UnixPath(folder) + "-moved");
+      ASSERT_TRUE(WaitUntil([&] { return GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES; }));
+      PostMessageA(recorder, WM_CLOSE, 0, 0);
+    }
+    const auto box = WaitMessageBox(app_->ProcessId(), std::chrono::seconds(30));
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->caption, "Fehler");
+    EXPECT_NE(box->text.find(rescue), std::string::npos) << box->text;
+    AnswerMessageBox(box->hwnd);
+    if (readOnly) {
+      EXPECT_EQ(ControlText(recorder, kAktFile), rescue);
+      Click(recorder, kEject);
+    }
+    ASSERT_TRUE(Ended());
+    ExpectTone(ReadToneWithSox(rescue), 0.8, 3.0);
+    DeleteFileA(rescue.c_str());
+  }
+  SetFileAttributesA(Recording("memo.WAV").c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(ReadFileBytes(Recording("memo.WAV")), old) << "the read-only file stays as it was";
 }
 
 }  // namespace

@@ -80,6 +80,14 @@ TEST(SoundRecorderNames, FilesOfBothModes) {
   EXPECT_EQ(mp3.keptWaveFile, "D:\\Diktat\\memo.WAV");
 }
 
+TEST(SoundRecorderNames, RescueNamesNumberTheFileInItsOwnOrAnotherFolder) {
+  EXPECT_EQ(RescueName("D:\\Diktat\\memo.WAV", "", 1), "D:\\Diktat\\memo(1).WAV");
+  EXPECT_EQ(RescueName("D:\\Diktat\\memotmp.WAV", "C:\\Temp\\", 12), "C:\\Temp\\memotmp(12).WAV");
+  EXPECT_EQ(RescueName("D:\\Akten.2024\\memo", "", 2), "D:\\Akten.2024\\memo(2)");
+  EXPECT_EQ(RescueName("memo.tar.WAV", "", 3), "memo.tar(3).WAV");
+  EXPECT_EQ(RescueName("D:memo.WAV", "C:\\Temp\\", 1), "C:\\Temp\\memo(1).WAV");
+}
+
 TEST(SoundRecorderVolume, SliderFollowsTheLeftChannelWithinItsRange) {
   EXPECT_EQ(VolumeSliderPosition(0), 1);
   EXPECT_EQ(VolumeSliderPosition(0xFFFF0000u), 1);
@@ -98,6 +106,8 @@ TEST(SoundRecorderEncoder, CommandLine) {
             "start /WAIT \"\" C:\\LAME.EXE \"D:\\Mein Diktat\\memotmp.WAV\" \"D:\\Mein Diktat\\memo.MP3\"");
   EXPECT_EQ(EncoderCommand("C:\\Program Files\\lame.exe", "a.WAV", "a.MP3"),
             "start /WAIT \"\" \"C:\\Program Files\\lame.exe\" a.WAV a.MP3");
+  EXPECT_EQ(EncoderCommand("C:\\LAME.EXE", "D:\\A&B\\memotmp.WAV", "D:\\A&B\\memo.MP3"),
+            "start /WAIT \"\" C:\\LAME.EXE \"D:\\A&B\\memotmp.WAV\" \"D:\\A&B\\memo.MP3\"");
 }
 
 // A switch that follows a script, one reading per entry; the last entry holds.
@@ -139,6 +149,13 @@ TEST(SoundRecorderSwitch, FirstChangeRecordsEveryLaterOnePauses) {
   // Switched on at the start: only a change counts, whichever way it goes.
   EXPECT_EQ(RunScript({true, true, false}, 20), (std::vector<C>{C::Record}));
   EXPECT_TRUE(RunScript({false}, 20).empty());
+}
+
+TEST(SoundRecorderSwitch, FirstChangeNeverRestartsARunningRecording) {
+  EXPECT_TRUE(SwitchClickApplies(SwitchClick::Record, false));
+  EXPECT_FALSE(SwitchClickApplies(SwitchClick::Record, true));
+  EXPECT_TRUE(SwitchClickApplies(SwitchClick::Pause, true));
+  EXPECT_TRUE(SwitchClickApplies(SwitchClick::Pause, false));
 }
 
 TEST(SoundRecorderSwitch, PollsEvery100MsAndStopsWhenTheProgramEnds) {

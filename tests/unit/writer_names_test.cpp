@@ -53,6 +53,23 @@ TEST(TargetName, ConverterCommandLine) {
             "C:\\PROGRA~1\\IRFANV~1\\I_VIEW32.EXE D:\\scan.TMP /convert=D:\\scan.PNG");
   EXPECT_EQ(ConverterCommandLine("C:\\i_view32.exe", "D:\\Eigene Bilder\\scan.TMP", "D:\\Eigene Bilder\\scan.PNG"),
             "C:\\i_view32.exe \"D:\\Eigene Bilder\\scan.TMP\" /convert=\"D:\\Eigene Bilder\\scan.PNG\"");
+  EXPECT_EQ(ConverterCommandLine("C:\\i_view32.exe", "D:\\A&B\\scan.TMP", "D:\\A&B\\scan.PNG"),
+            "C:\\i_view32.exe \"D:\\A&B\\scan.TMP\" /convert=\"D:\\A&B\\scan.PNG\"");
+}
+
+TEST(TargetName, CommandLineWordQuotesWhatTheInterpreterOrTheProgramWouldSplit) {
+  const struct {
+    const char* word;
+    const char* written;
+  } cases[] = {
+      {"D:\\Diktat\\memo.MP3", "D:\\Diktat\\memo.MP3"}, {"C:\\PROGRA~1\\LAME.EXE", "C:\\PROGRA~1\\LAME.EXE"},
+      {"", "\"\""},                                         {"D:\\A B\\m.MP3", "\"D:\\A B\\m.MP3\""},
+      {"D:\\A\tB", "\"D:\\A\tB\""},                     {"D:\\A&B\\memo.mp3", "\"D:\\A&B\\memo.mp3\""},
+      {"a|b", "\"a|b\""}, {"(a)", "\"(a)\""}, {"a<b>c", "\"a<b>c\""}, {"a^b", "\"a^b\""}, {"a,b;c=d", "\"a,b;c=d\""},
+      // Backslashes double only before a quote, the closing one included.
+      {"D:\\A B\\", "\"D:\\A B\\\\\""}, {"a\"b c", "\"a\\\"b c\""}, {"a\\\"b", "\"a\\\\\\\"b\""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CommandLineWord(c.word), c.written) << c.word;
 }
 
 }  // namespace

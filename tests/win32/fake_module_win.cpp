@@ -1,7 +1,8 @@
 // A converter module for the writer's tests. Copied under a module name (CONV_PCX.DLL and
 // so on), it writes into the target file what it was handed: its own name, the option
 // block and the DIB's header, so a test can check all three. It counts its loads in the
-// process's environment, and fails on request, after writing half a file.
+// process's environment, as it does the name it was given, and fails on request: after
+// writing half a file, or by reporting success without writing anything.
 #include <windows.h>
 
 #include <cstdlib>
@@ -51,10 +52,13 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 extern "C" HGLOBAL WINAPI FakeRead(const char*) { return reinterpret_cast<HGLOBAL>(static_cast<INT_PTR>(-1)); }
 
 extern "C" INT32 WINAPI FakeWrite(const char* fileName, HGLOBAL dib, void* options) {
-  if (Environment("KAMOLT_FAKE_FAIL") == "1") {
+  SetEnvironmentVariableA("KAMOLT_FAKE_NAME", fileName);
+  const std::string fail = Environment("KAMOLT_FAKE_FAIL");
+  if (fail == "1") {
     WriteWhole(fileName, "HALF");
     return 0;
   }
+  if (fail == "nothing") return 1;
   std::string record = std::string("FAKE ") + ownName + "\n";
   record.append(static_cast<const char*>(options), OptionBlockSize(ownName));
   const void* header = GlobalLock(dib);

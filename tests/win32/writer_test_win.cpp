@@ -406,6 +406,38 @@ TEST_F(Writer, FailedWritesLeaveTheUsersFileAlone) {
   EXPECT_EQ(left, (std::vector<std::string>{"scan.BMP", "scan.JPG"})) << "no temporary files left behind";
 }
 
+TEST_F(Writer, ModuleWritesTheTargetAndAFailureBringsTheOldFileBack) {
+  InstallFake("JPG");
+  const std::string old = "the user's old picture";
+  const std::string target = scratch_.File("scan.JPG");
+  const auto dib = ToGlobal(Picture(24));
+  const struct {
+    const char* fail;
+    bool oldThere;
+    INT32 result;
+  } cases[] = {{"", true, 1}, {"", false, 1}, {"1", true, 0}, {"1", false, 0}, {"nothing", true, 0}, {"nothing", false, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.fail) + (c.oldThere ? " over an old file" : " as a new file"));
+    DeleteFileA(target.c_str());
+    if (c.oldThere) scratch_.Write("scan.JPG", old);
+    SetEnvironmentVariableA("KAMOLT_FAKE_FAIL", c.fail);
+    ScanSettings s = Settings(kFormatJpg, target);
+    EXPECT_EQ(ConvertDIBtoFile(dib.Get(), s, 0), c.result);
+    SetEnvironmentVariableA("KAMOLT_FAKE_FAIL", nullptr);
+    char given[MAX_PATH] = {};
+    GetEnvironmentVariableA("KAMOLT_FAKE_NAME", given, MAX_PATH);
+    EXPECT_EQ(std::string(given), target) << "the module is handed the target's own name";
+    if (c.result) {
+      EXPECT_EQ(ReadRecord(target, 12).module, "CONV_JPG.DLL");
+    } else if (c.oldThere) {
+      EXPECT_EQ(e2e::ReadFileBytes(target), old);
+    } else {
+      EXPECT_FALSE(e2e::FileExists(target));
+    }
+    EXPECT_EQ(FilesInScratch().size(), e2e::FileExists(target) ? 1u : 0u) << "nothing left aside";
+  }
+}
+
 TEST_F(Writer, PngWithoutTheConverterIsWrittenHere) {
   for (int bits : {1, 4, 8, 24}) {
     const Bytes picture = Picture(bits, 11, 4);
@@ -442,9 +474,11 @@ TEST_F(Writer, PngThroughTheExternalConverter) {
   EXPECT_EQ(RgbOf(std::get<Bytes>(decoded)), RgbOf(picture));
 
   // A converter that ends without a picture: failure, and the old PNG is not taken for one.
+  const std::string oldPng = e2e::ReadFileBytes(scratch_.File("scan.PNG"));
   SetEnvironmentVariableA("KAMOLT_STANDIN_FAIL", "1");
   EXPECT_EQ(ConvertDIBtoFile(dib.Get(), s, 0), 0);
   SetEnvironmentVariableA("KAMOLT_STANDIN_FAIL", nullptr);
+  EXPECT_EQ(e2e::ReadFileBytes(scratch_.File("scan.PNG")), oldPng);
   EXPECT_FALSE(e2e::FileExists(scratch_.File("scan.TMP")));
 
   // A converter that cannot be started.
@@ -453,6 +487,25 @@ TEST_F(Writer, PngThroughTheExternalConverter) {
   EXPECT_EQ(ConvertDIBtoFile(dib.Get(), s, 0), 0);
   EXPECT_FALSE(e2e::FileExists(scratch_.File("other.TMP")));
   EXPECT_FALSE(e2e::FileExists(scratch_.File("other.PNG")));
+}
+
+// The tests' hanging encoder serves as a converter that never ends.
+TEST_F(Writer, AHungConverterIsEndedBeforeItsSourceGoes) {
+  const std::string hanging = TestFolder() + "\\..\\tools\\lame_standin.exe";
+  ASSERT_TRUE(e2e::FileExists(hanging));
+  const auto dib = ToGlobal(Picture(24));
+  ScanSettings s = Settings(kFormatPng, scratch_.File("scan"));
+  std::strcpy(s.converterPath, hanging.c_str());
+  SetEnvironmentVariableA("KAMOLT_LAME_HANG", "1");
+  MessageBoxes boxes;
+  EXPECT_EQ(ConvertDIBtoFile(dib.Get(), s, 0), 0);
+  SetEnvironmentVariableA("KAMOLT_LAME_HANG", nullptr);
+  const auto seen = boxes.Seen();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].caption, "Fehler");
+  EXPECT_NE(seen[0].text.find("nicht rechtzeitig"), std::string::npos) << seen[0].text;
+  EXPECT_FALSE(e2e::FileExists(scratch_.File("scan.TMP")));
+  EXPECT_FALSE(e2e::FileExists(scratch_.File("scan.PNG")));
 }
 
 TEST_F(Writer, ConverterNotFoundAnywhere) { EXPECT_EQ(LocateExternalConverter(), ""); }

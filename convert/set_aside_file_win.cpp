@@ -1,0 +1,49 @@
+#include "convert/set_aside_file_win.h"
+
+#include <windows.h>
+
+#include <utility>
+
+namespace kamolt {
+namespace {
+
+std::string FolderOf(const std::string& path) {
+  const auto cut = path.find_last_of("\\/");
+  if (cut == std::string::npos) return path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) : ".";
+  return path.substr(0, cut + 1);
+}
+
+}  // namespace
+
+SetAsideFile::SetAsideFile(std::string target) : target_(std::move(target)) {
+  const DWORD attributes = GetFileAttributesA(target_.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    ready_ = GetLastError() == ERROR_FILE_NOT_FOUND;
+    return;
+  }
+  // A read-only file is not the writer's to replace, even where the platform would let a
+  // move take it away.
+  if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) return;
+  // Beside the target, so the move is a rename on the same volume and cannot half fail.
+  char aside[MAX_PATH];
+  if (GetTempFileNameA(FolderOf(target_).c_str(), "kmt", 0, aside) == 0) return;
+  if (!MoveFileExA(target_.c_str(), aside, MOVEFILE_REPLACE_EXISTING)) {
+    DeleteFileA(aside);
+    return;
+  }
+  aside_ = aside;
+  ready_ = true;
+}
+
+void SetAsideFile::Keep() {
+  if (!aside_.empty()) DeleteFileA(aside_.c_str());
+  aside_.clear();
+}
+
+SetAsideFile::~SetAsideFile() {
+  if (aside_.empty()) return;
+  // Whatever the failed writer left under the name makes way for the old file.
+  MoveFileExA(aside_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+}  // namespace kamolt
