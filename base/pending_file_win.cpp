@@ -4,15 +4,11 @@
 #include <utility>
 
 namespace kamolt {
-namespace {
-
 std::string FolderOf(const std::string& path) {
   const auto cut = path.find_last_of("\\/");
   if (cut == std::string::npos) return path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) : ".";
   return path.substr(0, cut + 1);
 }
-
-}  // namespace
 
 PendingFile::PendingFile(std::string target) : target_(std::move(target)) {
   char temp[MAX_PATH];

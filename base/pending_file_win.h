@@ -9,6 +9,9 @@
 
 namespace kamolt {
 
+// The folder of a file, as a name that GetTempFileName takes: "." for a bare file name.
+std::string FolderOf(const std::string& path);
+
 class PendingFile {
  public:
   explicit PendingFile(std::string target);

@@ -4,16 +4,9 @@
 
 #include <utility>
 
+#include "base/pending_file_win.h"
+
 namespace kamolt {
-namespace {
-
-std::string FolderOf(const std::string& path) {
-  const auto cut = path.find_last_of("\\/");
-  if (cut == std::string::npos) return path.size() >= 2 && path[1] == ':' ? path.substr(0, 2) : ".";
-  return path.substr(0, cut + 1);
-}
-
-}  // namespace
 
 SetAsideFile::SetAsideFile(std::string target) : target_(std::move(target)) {
   const DWORD attributes = GetFileAttributesA(target_.c_str());
