@@ -3,7 +3,8 @@
 //   soak_figures.exe step <title part> <steps>
 //     finds the visible window whose title holds the text, reads its process's
 //     figures, presses Space <steps> times (each time waiting up to 20 s for the title to
-//     change, as a user waits for the next picture), reads them again and closes the window.
+//     change, as a user waits for the next picture), reads them again and closes the window;
+//     a reading every 1,000 steps shows the way there.
 //   soak_figures.exe runs <count> <program> [arguments...]
 //     starts the program <count> times, one after the other, and reads each run's figures
 //     every 50 ms while it runs; prints the last reading of the first and the last run and
@@ -27,6 +28,7 @@ using kamolt::soak::MeasureProcess;
 using kamolt::soak::ProcessFigures;
 
 constexpr DWORD kLongestRun = 120000, kEndedByUs = 99;
+constexpr int kStepsBetweenReadings = 1000;
 constexpr DWORD kAccess = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_DUP_HANDLE | SYNCHRONIZE;
 
 void Print(const char* label, const ProcessFigures& f) {
@@ -84,6 +86,8 @@ int Step(const char* titlePart, int steps) {
     PostMessageA(search.found, WM_KEYUP, VK_SPACE, scanCode | 1 | (LPARAM{3} << 30));
     if (!WaitFor([&] { return !IsWindow(search.found) || Title(search.found) != before; }, 20000)) break;
     if (!IsWindow(search.found)) break;
+    // Readings on the way show the trend, and the last figures of a viewer that dies.
+    if ((done + 1) % kStepsBetweenReadings == 0) Print(("step " + std::to_string(done + 1)).c_str(), MeasureProcess(process));
   }
   const bool ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
   if (!ended) Print("end", MeasureProcess(process));
