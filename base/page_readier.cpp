@@ -1,7 +1,5 @@
 #include "base/page_readier.h"
 
-#include <system_error>
-
 namespace kamolt {
 namespace {
 
@@ -15,18 +13,15 @@ constexpr std::size_t kSmallestReadiedBlock = std::size_t{4} << 20;
 void PageReadier::Start(std::uint8_t* begin, std::uint8_t* end) noexcept {
   Wait();
   if (end <= begin || static_cast<std::size_t>(end - begin) < kSmallestReadiedBlock) return;
-  try {
-    thread_ = std::thread([begin, size = static_cast<std::size_t>(end - begin)] {
-      // A volatile store, so the writes are not left out as unused.
-      volatile std::uint8_t* const block = begin;
-      for (std::size_t offset = 0; offset < size; offset += kStep) block[offset] = 0;
-    });
-  } catch (const std::system_error&) {
-  }
+  begin_ = begin;
+  size_ = static_cast<std::size_t>(end - begin);
+  Launch();
 }
 
-void PageReadier::Wait() noexcept {
-  if (thread_.joinable()) thread_.join();
+void PageReadier::ReadyPages(std::uint8_t* begin, std::size_t size) noexcept {
+  // A volatile store, so the writes are not left out as unused.
+  volatile std::uint8_t* const block = begin;
+  for (std::size_t offset = 0; offset < size; offset += kStep) block[offset] = 0;
 }
 
 }  // namespace kamolt

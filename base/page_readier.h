@@ -5,7 +5,9 @@
 // fills the first part.
 #include <cstddef>
 #include <cstdint>
+#ifndef _WIN32
 #include <thread>
+#endif
 
 namespace kamolt {
 
@@ -24,7 +26,22 @@ class PageReadier {
   void Wait() noexcept;
 
  private:
+  // The other thread's work.
+  static void ReadyPages(std::uint8_t* begin, std::size_t size) noexcept;
+  // Starts the other thread on [begin_, begin_ + size_); false when it could not be started.
+  bool Launch() noexcept;
+  friend struct PageReadierThread;
+
+  std::uint8_t* begin_ = nullptr;
+  std::size_t size_ = 0;
+#ifdef _WIN32
+  // A thread of the platform's own, not of the C++ thread runtime: a converter module links
+  // that runtime statically, and it would take a slot of the process at every load of the
+  // module and never give it back.
+  void* thread_ = nullptr;
+#else
   std::thread thread_;
+#endif
 };
 
 }  // namespace kamolt

@@ -1,5 +1,5 @@
 # Native tree: the portable core and its unit tests, all under the sanitizers.
-target_sources(kamolt_core PRIVATE base/file_io_posix.cpp)
+target_sources(kamolt_core PRIVATE base/file_io_posix.cpp base/page_readier_posix.cpp)
 find_package(PNG REQUIRED)
 target_link_libraries(kamolt_png PUBLIC PNG::PNG)
 find_package(JPEG REQUIRED)

@@ -10,7 +10,7 @@ set(KAMOLT_DIST ${_kamolt_default_dist} CACHE PATH "Folder the program and its m
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${KAMOLT_DIST})
 set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${KAMOLT_DIST})
 
-target_sources(kamolt_core PRIVATE base/file_io_win.cpp base/pending_file_win.cpp)
+target_sources(kamolt_core PRIVATE base/file_io_win.cpp base/pending_file_win.cpp base/page_readier_win.cpp)
 
 include(cmake/deps.cmake)
 include(cmake/release.cmake)

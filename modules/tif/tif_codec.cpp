@@ -13,25 +13,6 @@
 namespace kamolt {
 namespace {
 
-// libtiff's handlers are process-wide and would print to stderr; the last error of this
-// thread is kept for the message instead.
-thread_local char lastError[256];
-
-void RecordError(const char*, const char* format, va_list args) {
-  std::vsnprintf(lastError, sizeof lastError, format, args);
-}
-void IgnoreWarning(const char*, const char*, va_list) {}
-
-void QuietLibtiff() {
-  static const bool once = [] {
-    TIFFSetErrorHandler(RecordError);
-    TIFFSetWarningHandler(IgnoreWarning);
-    return true;
-  }();
-  (void)once;
-  lastError[0] = '\0';
-}
-
 // A file in memory, for reading and for writing (libtiff seeks back to patch offsets).
 struct MemoryFile {
   const std::uint8_t* readData = nullptr;
@@ -39,6 +20,10 @@ struct MemoryFile {
   std::size_t size = 0;
   std::size_t at = 0;
   bool failed = false;
+  // libtiff's last complaint about this file, for the message. It is kept with the file
+  // rather than per thread: a per-thread variable would cost the module a slot of the
+  // thread runtime at every load, which it never gives back.
+  char lastError[256] = "";
 };
 
 tmsize_t ReadMemory(thandle_t handle, void* into, tmsize_t wanted) {
@@ -95,13 +80,26 @@ struct CloseTiff {
 };
 using Tiff = std::unique_ptr<TIFF, CloseTiff>;
 
+int RecordError(TIFF*, void* file, const char*, const char* format, va_list args) {
+  auto& text = static_cast<MemoryFile*>(file)->lastError;
+  std::vsnprintf(text, sizeof text, format, args);
+  return 1;  // handled: nothing reaches stderr
+}
+int IgnoreWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+
 Tiff OpenMemory(MemoryFile& file, const char* mode) {
-  return Tiff(TIFFClientOpen("memory", mode, &file, ReadMemory, WriteMemory, SeekMemory, CloseMemory, SizeMemory,
-                             MapMemory, UnmapMemory));
+  TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+  if (!options) return nullptr;
+  TIFFOpenOptionsSetErrorHandlerExtR(options, RecordError, &file);
+  TIFFOpenOptionsSetWarningHandlerExtR(options, IgnoreWarning, nullptr);
+  TIFF* tif = TIFFClientOpenExt("memory", mode, &file, ReadMemory, WriteMemory, SeekMemory, CloseMemory, SizeMemory,
+                                MapMemory, UnmapMemory, options);
+  TIFFOpenOptionsFree(options);
+  return Tiff(tif);
 }
 
-TifError Damaged() {
-  return TifError{std::string("TIFF-Datei fehlerhaft") + (lastError[0] ? std::string(": ") + lastError : "")};
+TifError Damaged(const MemoryFile& file) {
+  return TifError{std::string("TIFF-Datei fehlerhaft") + (file.lastError[0] ? std::string(": ") + file.lastError : "")};
 }
 
 std::vector<Rgb> GreyRamp(int levels, bool whiteIsZero) {
@@ -115,14 +113,15 @@ std::vector<Rgb> GreyRamp(int levels, bool whiteIsZero) {
 
 // Whatever libtiff's RGBA reader understands (tiles, 16-bit samples, CMYK, YCbCr, odd row
 // orders), as 24 bits; its raster already comes bottom row first.
-std::variant<std::vector<std::uint8_t>, TifError> ReadAsRgba(TIFF* tif, std::uint32_t width, std::uint32_t height) {
+std::variant<std::vector<std::uint8_t>, TifError> ReadAsRgba(TIFF* tif, const MemoryFile& file, std::uint32_t width,
+                                                              std::uint32_t height) {
   char why[1024] = "";
   if (!TIFFRGBAImageOK(tif, why)) return TifError{std::string("TIFF-Art wird nicht unterstützt: ") + why};
   if (static_cast<std::uint64_t>(width) * height > kLargestTifPixels / 4) return TifError{"Bild zu groß"};
   auto dib = NewDib(static_cast<int>(width), static_cast<int>(height), 24, {});
   if (!dib) return TifError{"Bild zu groß"};
   std::vector<std::uint32_t> raster(static_cast<std::size_t>(width) * height);
-  if (!TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 0)) return Damaged();
+  if (!TIFFReadRGBAImageOriented(tif, width, height, raster.data(), ORIENTATION_TOPLEFT, 0)) return Damaged(file);
   for (std::uint32_t y = 0; y < height; ++y) {
     std::uint8_t* row = NewDibRowFromTop(*dib, static_cast<int>(y));
     const std::uint32_t* from = raster.data() + static_cast<std::size_t>(y) * width;
@@ -141,12 +140,11 @@ std::variant<std::vector<std::uint8_t>, TifError> ReadAsRgba(TIFF* tif, std::uin
 
 std::variant<std::vector<std::uint8_t>, TifError> DecodeTifToDib(const std::uint8_t* data, std::size_t size) {
   if (data == nullptr || size == 0) return TifError{"TIFF-Datei ist leer"};
-  QuietLibtiff();
   MemoryFile file;
   file.readData = data;
   file.size = size;
   const Tiff tif = OpenMemory(file, "r");
-  if (!tif) return Damaged();
+  if (!tif) return Damaged(file);
 
   std::uint32_t width = 0, height = 0;
   std::uint16_t bits = 1, samples = 1, photometric = PHOTOMETRIC_MINISWHITE, planar = PLANARCONFIG_CONTIG;
@@ -169,7 +167,7 @@ std::variant<std::vector<std::uint8_t>, TifError> DecodeTifToDib(const std::uint
                        (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE ||
                         photometric == PHOTOMETRIC_PALETTE);
   const bool rgb = photometric == PHOTOMETRIC_RGB && bits == 8 && samples >= 3;
-  if (!plainRows || !(indexed || rgb)) return ReadAsRgba(tif.get(), width, height);
+  if (!plainRows || !(indexed || rgb)) return ReadAsRgba(tif.get(), file, width, height);
 
   std::vector<Rgb> palette;
   const int dibBits = rgb ? 24 : bits == 2 ? 4 : bits;
@@ -192,10 +190,10 @@ std::variant<std::vector<std::uint8_t>, TifError> DecodeTifToDib(const std::uint
 
   const tmsize_t lineBytes = TIFFScanlineSize(tif.get());
   const std::uint64_t needed = (static_cast<std::uint64_t>(width) * bits * (rgb ? samples : 1) + 7) / 8;
-  if (lineBytes <= 0 || static_cast<std::uint64_t>(lineBytes) < needed) return Damaged();
+  if (lineBytes <= 0 || static_cast<std::uint64_t>(lineBytes) < needed) return Damaged(file);
   std::vector<std::uint8_t> line(static_cast<std::size_t>(lineBytes));
   for (std::uint32_t y = 0; y < height; ++y) {
-    if (TIFFReadScanline(tif.get(), line.data(), y, 0) < 0) return Damaged();
+    if (TIFFReadScanline(tif.get(), line.data(), y, 0) < 0) return Damaged(file);
     const int top = static_cast<int>(orientation == ORIENTATION_BOTLEFT ? height - 1 - y : y);
     std::uint8_t* row = NewDibRowFromTop(*dib, top);
     if (rgb) {
@@ -219,7 +217,6 @@ std::variant<std::vector<std::uint8_t>, TifError> EncodeDibAsTif(const std::uint
   auto viewed = ViewDib(dib, size);
   if (auto* error = std::get_if<DibError>(&viewed)) return TifError{error->message};
   const DibPicture& picture = std::get<DibPicture>(viewed);
-  QuietLibtiff();
 
   const int bits = picture.HasPalette() ? picture.BitCount() : 8;
   const int samples = picture.HasPalette() ? 1 : 3;
