@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <optional>
 
@@ -31,6 +33,21 @@ TW_UINT32 Fix32Item(TW_FIX32 fix) {
   return static_cast<TW_UINT16>(fix.Whole) | static_cast<TW_UINT32>(fix.Frac) << 16;
 }
 
+// The frame's width in pixels to the nearest whole 32-pixel group, a remainder of exactly
+// 16 rounding up.
+std::int64_t FrameWidthIn32PixelGroups(double pixels) {
+  // Nothing asked for stays nothing: the source then keeps a frame of its own.
+  if (!(pixels > 0)) return 0;
+  // The whole part by the fixed-point type's rounding, but wider than its 16 bits: a
+  // panorama frame must not shrink to 32,767 pixels. Far beyond any scanner is bound
+  // only so that the arithmetic stays exact.
+  constexpr double kBound = 1 << 30;
+  const auto whole = static_cast<std::int64_t>(std::min(pixels, kBound) * 65536 + 0.5) >> 16;
+  const std::int64_t rounded = (whole + 16) / 32 * 32;
+  // A narrow strip keeps one group rather than becoming a frame of no width.
+  return std::max<std::int64_t>(rounded, 32);
+}
+
 }  // namespace
 
 TW_FIX32 ToFix32(double x) {
@@ -44,6 +61,7 @@ TW_FIX32 ToFix32(double x) {
 }
 
 float FromFix32(TW_FIX32 fix) { return static_cast<float>(fix.Whole + fix.Frac / 65536.0); }
+
 
 bool SetCapOneValue(TwainSession& session, TW_UINT16 cap, TW_UINT16 itemType, TW_UINT32 value) {
   return SendOneValue(session, cap, itemType, value) == TWRC_SUCCESS;
@@ -78,9 +96,7 @@ bool ApplyScanSettings(TwainSession& session, ScanSettings& settings) {
   SetCapOneValue(session, ICAP_BITDEPTH, TWTY_UINT16, kBitDepths[settings.colorMode]);
   SetCapOneValue(session, ICAP_UNITS, TWTY_UINT16, TWUN_INCHES);
 
-  // Whole 32-pixel groups, the nearest one, a remainder of exactly 16 rounding up.
-  const int whole = ToFix32(settings.resolution * settings.width).Whole;
-  const int pixels = (whole + 16) / 32 * 32;
+  const double pixels = static_cast<double>(FrameWidthIn32PixelGroups(settings.resolution * settings.width));
   settings.width = (pixels + 0.001) / settings.resolution;
 
   TW_IMAGELAYOUT layout{};

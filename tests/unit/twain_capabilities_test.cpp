@@ -154,7 +154,7 @@ TEST_F(NegotiationTest, PixelTypeAndBitDepthFollowTheColourMode) {
   }
 }
 
-TEST_F(NegotiationTest, FrameWidthIsRoundedToWhole32PixelGroupsAndWrittenBack) {
+TEST_F(NegotiationTest, FrameWidthIsRoundedToWhole32PixelGroupsKeepingWideAndNarrowFrames) {
   struct Case {
     double width;
     double resolution;
@@ -165,7 +165,12 @@ TEST_F(NegotiationTest, FrameWidthIsRoundedToWhole32PixelGroupsAndWrittenBack) {
       {1, 100, 96.001 / 100},      // 100 become 96
       {0.48, 100, 64.001 / 100},   // a remainder of exactly 16 rounds up
       {8.27, 150, 1248.001 / 150}, // 1240.5: the whole part 1240 becomes 1248
-      {0.1, 100, 0.001 / 100},     // 10 pixels round down to none
+      {0.1, 100, 32.001 / 100},    // 10 pixels keep one group: a frame of none is refused
+      {0.001, 100, 32.001 / 100},  // so does a part of a pixel
+      {0, 300, 0.001 / 300},       // no frame asked for stays none
+      {109.3, 300, 32800.001 / 300},  // 32,790 pixels: past the fixed-point type's whole part
+      {140, 300, 42016.001 / 300},    // 42,000 pixels, a remainder of 16 rounding up
+      {400, 600, 240000.001 / 600},
   };
   for (const Case& c : cases) {
     source.layouts.clear();
