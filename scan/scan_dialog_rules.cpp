@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 #include "base/int_text.h"
 #include "base/settings_keys.h"
@@ -44,15 +45,25 @@ void StoreName(char (&field)[kScanSettingsNameSize], const std::string& name) {
   std::memcpy(field, name.data(), name.size());
 }
 
+// Sizes are whole millimetres as a rule, but a size such as Letter's 215.9 is written
+// with its decimals, always with a point whatever the locale. Decimals stay within the
+// range of the whole numbers, as no paper comes near it.
+double ReadPaperMeasure(std::string_view text) {
+  if (const auto whole = ParseInteger(text)) return *whole;
+  const double decimal = ReadDecimal(text, '.').value_or(0);
+  return std::abs(decimal) <= std::numeric_limits<std::int32_t>::max() ? decimal : 0;
+}
+
 }  // namespace
 
 PaperSize ParsePaperSize(std::string_view value) {
   PaperSize paper;
   const std::size_t first = value.find(',');
-  paper.width = IntegerOr(value.substr(0, first), 0);
+  paper.width = ReadPaperMeasure(value.substr(0, first));
   if (first == std::string_view::npos) return paper;
   const std::size_t second = value.find(',', first + 1);
-  paper.height = IntegerOr(value.substr(first + 1, second == std::string_view::npos ? second : second - first - 1), 0);
+  paper.height =
+      ReadPaperMeasure(value.substr(first + 1, second == std::string_view::npos ? second : second - first - 1));
   if (second != std::string_view::npos) paper.name = value.substr(second + 1);
   return paper;
 }
@@ -84,8 +95,8 @@ void SelectPaperSize(ScanDialogFields& fields, int index) {
   if (index < 0 || static_cast<std::size_t>(index) >= fields.papers.size()) return;
   const PaperSize& paper = fields.papers[static_cast<std::size_t>(index)];
   fields.paperIndex = index;
-  fields.widthText = std::to_string(paper.width);
-  fields.heightText = std::to_string(paper.height);
+  fields.widthText = WriteDecimal(paper.width, '.');
+  fields.heightText = WriteDecimal(paper.height, '.');
 }
 
 void ApplyScanArguments(const std::vector<std::string>& arguments, char decimalSeparator, ScanDialogFields& fields,
@@ -198,7 +209,6 @@ ScanRequestFault FillScanSettings(const ScanDialogFields& fields, char decimalSe
   const auto width = ReadDecimal(fields.widthText, decimalSeparator);
   const auto height = ReadDecimal(fields.heightText, decimalSeparator);
   if (!width || !height || *width < 0 || *height < 0) return ScanRequestFault::FrameNotNumbers;
-  if (fields.formatIndex < 0) return ScanRequestFault::UnknownFormat;
 
   const int resolution = ScanResolution(fields.resolutionText);
   const double widthPixels = FramePixels(*width, resolution);

@@ -14,10 +14,10 @@ namespace kamolt {
 
 enum class ColourMode { BlackWhite = 0, Grey = 1, Colour = 2 };
 
-// One paper size of the settings: width and height in whole millimetres, and its name.
+// One paper size of the settings: width and height in millimetres, and its name.
 struct PaperSize {
-  int width = 0;
-  int height = 0;
+  double width = 0;
+  double height = 0;
   std::string name;
 };
 
@@ -25,7 +25,7 @@ struct PaperSize {
 struct ScanDialogFields {
   std::vector<std::string> fileNames;  // list of Dateiname
   std::string fileName;                // text of Dateiname
-  int formatIndex = 0;                 // entry of Grafikformat; -1: its text names no entry
+  int formatIndex = 0;                 // selected entry of Grafikformat
   std::vector<std::string> resolutions;
   int resolutionIndex = -1;  // entry of DPI, -1 when the list is empty
   std::string resolutionText;
@@ -41,13 +41,15 @@ struct ScanDialogFields {
   bool duplex = false;
 };
 
-// "width,height,name"; a part that is no whole number counts as 0.
+// "width,height,name"; each measure a whole number or a decimal with a point, and one
+// that is neither counts as 0.
 PaperSize ParsePaperSize(std::string_view value);
 
 // The dialog as its settings fill it, before the command line and the title are applied.
 ScanDialogFields ReadScanDialogSettings(const IniFile& settings);
 
-// Selects a paper size and shows its measures; a position outside the list changes nothing.
+// Selects a paper size and shows its measures, written with a point as the settings write
+// them; a position outside the list changes nothing.
 void SelectPaperSize(ScanDialogFields& fields, int index);
 
 // The dialog's letters of the command line, arguments in the order given (without the
@@ -80,7 +82,6 @@ enum class ScanRequestFault {
   NoFileName,
   FileNameTooLong,
   FrameNotNumbers,  // Width or Height is no number of millimetres from 0 up
-  UnknownFormat,    // the text of Grafikformat names no entry
 };
 
 // Fills the record from the dialog's fields, all but the converter's path. On a fault the

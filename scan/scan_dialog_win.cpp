@@ -77,7 +77,9 @@ constexpr win::ControlDesign kControls[] = {
     {kLDateiname, ControlKind::Label, "&Dateiname", 8, 8, 51, 13, 0},
     {kDateiname, ControlKind::EditCombo, "", 8, 24, 241, 21, 0},
     {kLGrafikformat, ControlKind::Label, "Grafikformat", 8, 56, 57, 13, 0},
-    {kGrafikformat, ControlKind::EditCombo, "", 72, 48, 73, 21, 0},
+    // Only the list's entries can be chosen: the position of the chosen one is the format, so
+    // a typed text would show one format and write another.
+    {kGrafikformat, ControlKind::ListCombo, "", 72, 48, 73, 21, 0},
     {kLDPI, ControlKind::Label, "DPI", 160, 56, 18, 13, 0},
     {kDPI, ControlKind::EditCombo, "", 184, 48, 65, 21, 0},
     {kColorBW, ControlKind::RadioButton, "Schwarz / Weiß", 16, 96, 113, 17, WS_GROUP},
@@ -272,8 +274,7 @@ void ScanDialog::Show(const ScanDialogFields& fields) {
 ScanDialogFields ScanDialog::Shown() const {
   ScanDialogFields fields;
   fields.fileName = Text(kDateiname);
-  // The field can be typed into: its text decides, as the user reads it.
-  fields.formatIndex = FormatEntryOf(Text(kGrafikformat));
+  fields.formatIndex = static_cast<int>(SendMessageA(Control(kGrafikformat), CB_GETCURSEL, 0, 0));
   fields.resolutionText = Text(kDPI);
   fields.widthText = Text(kWidth);
   fields.heightText = Text(kHeight);
@@ -313,7 +314,6 @@ void ScanDialog::Refuse(ScanRequestFault fault) {
       {ScanRequestFault::NoFileName, "Scannen ohne Dateiangabe nicht möglich !", kDateiname},
       {ScanRequestFault::FileNameTooLong, "Der Dateiname ist zu lang !", kDateiname},
       {ScanRequestFault::FrameNotNumbers, "Breite und Höhe bitte als Zahlen in mm angeben !", kWidth},
-      {ScanRequestFault::UnknownFormat, "Dieses Grafikformat gibt es nicht !", kGrafikformat},
   };
   for (const Refusal& refusal : kRefusals) {
     if (refusal.fault != fault) continue;

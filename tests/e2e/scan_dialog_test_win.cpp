@@ -236,18 +236,15 @@ TEST_F(ScanDialogTest, OkRefusesWhatCannotBeScannedAndTheDialogStays) {
   const struct {
     const char* fileName;
     const char* width;
-    const char* format;
     const char* message;
     int focused;
   } refusals[] = {
-      {"", "210", "JPG", "Scannen ohne Dateiangabe nicht m\xF6glich !", kDateiname},
-      {"S01", "21O", "JPG", "Breite und H\xF6he bitte als Zahlen in mm angeben !", kWidth},
-      {"S01", "210", "JPEG", "Dieses Grafikformat gibt es nicht !", kGrafikformat},
+      {"", "210", "Scannen ohne Dateiangabe nicht m\xF6glich !", kDateiname},
+      {"S01", "21O", "Breite und H\xF6he bitte als Zahlen in mm angeben !", kWidth},
   };
   for (const auto& r : refusals) {
     SetWindowTextA(FindChild(dialog, kDateiname), r.fileName);
     SetWindowTextA(FindChild(dialog, kWidth), r.width);
-    SetWindowTextA(FindChild(dialog, kGrafikformat), r.format);
     SendCommand(dialog, kOK);
     const auto box = WaitMessageBox(app_->ProcessId());
     ASSERT_TRUE(box) << r.message;
@@ -318,16 +315,38 @@ TEST_F(ScanRunTest, AutomaticScanWritesThePageAsSetAndTheViewerStaysWithBareV) {
   EXPECT_EQ(app_->ExitCode(), 0u);
 }
 
-TEST_F(ScanRunTest, OkInTheShownDialogScansAndTheViewerShowsThePicture) {
+TEST_F(ScanRunTest, OkInTheShownDialogScansWhatTheUserChoseAndTheViewerShowsThePicture) {
   ScannerScript script("[Scanner]\nPages=1\n");
   Settings("Scan", "DefDPI", "96");
   Settings("Scan", "Format0", "25,50,Streifen");
+  Settings("Scan", "Format1", "215.9,279.4,Letter");
+  Settings("Scan", "DefFormat", "Letter");
   app_ = std::make_unique<App>(Exe(), "-S " + Pic("I01"), PictureFolder());
   const HWND dialog = WaitDialog();
   ASSERT_TRUE(dialog);
   const HWND viewer = app_->WaitMainWindow(kViewerClass);
-  // A format typed by name counts as chosen.
-  Type(ComboEdit(FindChild(dialog, kGrafikformat)), "bmp");
+
+  // A paper size keeps its decimals, as the settings give it and after changes there and back.
+  const HWND width = FindChild(dialog, kWidth);
+  const HWND height = FindChild(dialog, kHeight);
+  EXPECT_EQ(WindowText(width) + "x" + WindowText(height), "215.9x279.4");
+  const HWND paper = ComboEdit(FindChild(dialog, kFormat));
+  const struct {
+    WORD key;
+    const char* size;
+  } changes[] = {{VK_UP, "25x50"}, {VK_DOWN, "215.9x279.4"}, {VK_UP, "25x50"}};
+  for (const auto& change : changes) {
+    PressKey(paper, change.key);
+    EXPECT_TRUE(WaitUntil([&] { return WindowText(width) + "x" + WindowText(height) == change.size; }))
+        << change.size << " shows " << WindowText(width) << "x" << WindowText(height);
+  }
+
+  // The format is picked from the list, never typed: a letter picks the entry it begins.
+  const HWND format = FindChild(dialog, kGrafikformat);
+  EXPECT_TRUE(HasStyle(format, CBS_DROPDOWNLIST));
+  EXPECT_EQ(ComboEdit(format), nullptr);
+  TypeText(format, "b");
+  EXPECT_TRUE(WaitUntil([&] { return WindowText(format) == "BMP"; })) << WindowText(format);
   SendCommand(dialog, kOK);
   ASSERT_TRUE(WaitForFile(Pic("I01.BMP")));
   EXPECT_EQ(ReadBmpFacts(Pic("I01.BMP")).height, 189) << "50 mm at 96 dpi";

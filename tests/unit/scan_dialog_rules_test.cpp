@@ -82,7 +82,7 @@ TEST_F(ScanDialogSettingsTest, DefaultsThatNameNoEntryPickTheFirst) {
 TEST(PaperSize, WidthHeightAndTheRestAsName) {
   const struct {
     const char* value;
-    int width, height;
+    double width, height;
     const char* name;
   } cases[] = {
       {"210,297,DIN A4", 210, 297, "DIN A4"},
@@ -91,7 +91,11 @@ TEST(PaperSize, WidthHeightAndTheRestAsName) {
       {"210,297", 210, 297, ""},
       {"210", 210, 0, ""},
       {"abc,297,X", 0, 297, "X"},
-      {"210 ,297,X", 0, 297, "X"},
+      {"210 ,297,X", 210, 297, "X"},
+      {"215.9,279.4,Letter", 215.9, 279.4, "Letter"},
+      {"215,9,279,Letter", 215, 9, "279,Letter"},  // the settings write a point
+      {"1.2.3,.5,X", 0, 0.5, "X"},
+      {"3000000000.5,-2.5,X", 0, -2.5, "X"},
       {"$D2,297,Hex", 210, 297, "Hex"},
       {",,leer", 0, 0, "leer"},
   };
@@ -105,16 +109,22 @@ TEST(PaperSize, WidthHeightAndTheRestAsName) {
 
 TEST(PaperSize, ChoosingANameShowsItsSizeAndANameNotInTheListChangesNothing) {
   ScanDialogFields fields;
-  fields.papers = {{148, 210, "DIN A5"}, {210, 297, "DIN A4"}};
+  fields.papers = {{148, 210, "DIN A5"}, {210, 297, "DIN A4"}, ParsePaperSize("215.9,279.4,Letter")};
   fields.widthText = "1";
   fields.heightText = "2";
   SelectPaperSize(fields, -1);
-  SelectPaperSize(fields, 2);
+  SelectPaperSize(fields, 3);
   EXPECT_EQ(fields.widthText + "x" + fields.heightText, "1x2");
   // The list's positions count the sizes, not the settings keys they came from.
   SelectPaperSize(fields, 1);
   EXPECT_EQ(fields.paperIndex, 1);
   EXPECT_EQ(fields.widthText + "x" + fields.heightText, "210x297");
+  // Decimals survive the change there and back.
+  SelectPaperSize(fields, 2);
+  EXPECT_EQ(fields.widthText + "x" + fields.heightText, "215.9x279.4");
+  SelectPaperSize(fields, 0);
+  SelectPaperSize(fields, 2);
+  EXPECT_EQ(fields.widthText + "x" + fields.heightText, "215.9x279.4");
 }
 
 // The dialog as its settings fill it: two resolutions, an A4 frame.
@@ -369,7 +379,7 @@ TEST(ScanOK, RefusesWhatCannotBeScannedAndLeavesTheRecordAlone) {
     ScanRequestFault fault;
   } cases[] = {
       {"no name", "", "210", "297", 3, ScanRequestFault::NoFileName},
-      {"no name and no frame", "", "x", "297", -1, ScanRequestFault::NoFileName},
+      {"no name and no frame", "", "x", "297", 3, ScanRequestFault::NoFileName},
       {"longest name", longest, "210", "297", 3, ScanRequestFault::None},
       {"name too long", longest + "n", "210", "297", 3, ScanRequestFault::FileNameTooLong},
       {"width not a number", "D:\\s", "21O", "297", 3, ScanRequestFault::FrameNotNumbers},
@@ -377,7 +387,6 @@ TEST(ScanOK, RefusesWhatCannotBeScannedAndLeavesTheRecordAlone) {
       {"negative width", "D:\\s", "-210", "297", 3, ScanRequestFault::FrameNotNumbers},
       {"width beyond any pixel count", "D:\\s", std::string(400, '9'), "297", 3,
        ScanRequestFault::FrameNotNumbers},
-      {"typed format", "D:\\s", "210", "297", -1, ScanRequestFault::UnknownFormat},
   };
   for (const auto& c : cases) {
     ScanDialogFields fields = A4();
