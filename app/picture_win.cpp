@@ -58,8 +58,8 @@ std::vector<std::uint8_t> PlainBitmapInfo(const std::uint8_t* dib, const DibLayo
 Picture Picture::FromFile(const std::string& path, const std::string& key) {
   Picture picture;
   if (key == ".BMP.") {
-    // Our own reading first: the platform's loader turns 8-bit top-down rows black and
-    // refuses OS/2 2.x headers and plane counts other than 1, which other viewers show.
+    // Our own reading first: the platform's loader shows 8-bit top-down rows wrongly and
+    // refuses OS/2 2.x headers, which other viewers show, as they do odd plane counts.
     // What ours leaves out (compressed rows, damaged files) still goes to the platform.
     const std::string bytes = ReadWholeFile(path).value_or("");
     if (const auto dib = BmpFileToDib(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size())) {
