@@ -58,6 +58,13 @@ std::vector<std::uint8_t> PlainBitmapInfo(const std::uint8_t* dib, const DibLayo
 Picture Picture::FromFile(const std::string& path, const std::string& key) {
   Picture picture;
   if (key == ".BMP.") {
+    // Our own reading first: the platform's loader shows 8-bit top-down rows wrongly and
+    // refuses OS/2 2.x headers, which other viewers show, as they do odd plane counts.
+    // What ours leaves out (compressed rows, damaged files) still goes to the platform.
+    const std::string bytes = ReadWholeFile(path).value_or("");
+    if (const auto dib = BmpFileToDib(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size())) {
+      return FromPackedDib(dib->data(), dib->size());
+    }
     picture.bitmap_.Reset(static_cast<HBITMAP>(
         LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
     if (!picture.bitmap_) throw std::runtime_error("Bitmap ist ungültig");

@@ -1,5 +1,6 @@
 #include "base/dib.h"
 
+#include <cstring>
 #include <limits>
 
 #include "base/little_endian.h"
@@ -71,6 +72,91 @@ std::variant<DibLayout, DibError> MeasureDib(const std::uint8_t* block, std::siz
   dib.pixelBytes = static_cast<std::size_t>(pixels);
   if (dib.pixelOffset > blockSize || blockSize - dib.pixelOffset < dib.pixelBytes) {
     return Refused("Daten kürzer als der Kopf angibt");
+  }
+  return dib;
+}
+
+std::optional<std::vector<std::uint8_t>> BmpFileToDib(const std::uint8_t* file, std::size_t size) {
+  constexpr std::size_t kFileHeaderSize = 14;
+  if (file == nullptr || size < kFileHeaderSize + 12 || file[0] != 'B' || file[1] != 'M') return std::nullopt;
+  const std::size_t pixelsAt = Get32(file + 10);
+  const std::uint8_t* h = file + kFileHeaderSize;
+  const std::size_t headerSize = Get32(h);
+  if (headerSize < 12 || headerSize > size - kFileHeaderSize) return std::nullopt;
+
+  std::int64_t width = 0, height = 0;
+  int bitCount = 0;
+  std::uint32_t compression = kDibRgb, coloursUsed = 0;
+  std::size_t entryBytes = 4;
+  if (headerSize == 12) {  // OS/2 1.x: 16-bit sizes and three-byte colours
+    width = Get16(h + 4);
+    height = static_cast<std::int16_t>(Get16(h + 6));
+    bitCount = Get16(h + 10);
+    entryBytes = 3;
+  } else if (headerSize >= 16) {
+    width = static_cast<std::int32_t>(Get32(h + 4));
+    height = static_cast<std::int32_t>(Get32(h + 8));
+    bitCount = Get16(h + 14);
+    if (headerSize >= 20) compression = Get32(h + 16);
+    if (headerSize >= 36) coloursUsed = Get32(h + 32);
+  } else {
+    return std::nullopt;
+  }
+  // Only the Windows headers know bit fields; OS/2 2.x uses the same number for its own
+  // Huffman coding, which, like every compression, stays with the platform.
+  const bool windowsHeader =
+      headerSize == 40 || headerSize == 52 || headerSize == 56 || headerSize == 108 || headerSize == 124;
+  const bool bitfields = windowsHeader && compression == kDibBitfields;
+  if (compression != kDibRgb && !bitfields) return std::nullopt;
+  const bool topDown = height < 0;
+  if (topDown) height = -height;
+  const auto row = DibRowBytes(width, bitCount);
+  if (!row || height == 0 || height > kLargestPixelBlock) return std::nullopt;
+
+  std::size_t tableAt = kFileHeaderSize + headerSize;
+  std::size_t masks = 0;
+  if (bitfields) {
+    if (bitCount != 16 && bitCount != 32) return std::nullopt;
+    masks = 12;
+    if (headerSize == kDibHeaderSize) tableAt += 12;
+  }
+  std::size_t colours = 0;
+  if (bitCount <= 8) {
+    const std::size_t most = std::size_t{1} << bitCount;
+    colours = coloursUsed != 0 && coloursUsed < most ? coloursUsed : most;
+    // Writers that leave out unused entries say so only by where the pixels start.
+    if (pixelsAt > tableAt && (pixelsAt - tableAt) / entryBytes < colours) colours = (pixelsAt - tableAt) / entryBytes;
+  }
+  const std::uint64_t pixelBytes = static_cast<std::uint64_t>(*row) * static_cast<std::uint64_t>(height);
+  if (pixelBytes > static_cast<std::uint64_t>(kLargestPixelBlock) || tableAt + colours * entryBytes > size ||
+      pixelsAt < tableAt + colours * entryBytes || pixelsAt > size || size - pixelsAt < pixelBytes) {
+    return std::nullopt;
+  }
+
+  std::vector<std::uint8_t> dib(kDibHeaderSize + masks + 4 * colours + static_cast<std::size_t>(pixelBytes));
+  std::uint8_t* out = dib.data();
+  Put32(out, kDibHeaderSize);
+  Put32(out + 4, static_cast<std::uint32_t>(width));
+  Put32(out + 8, static_cast<std::uint32_t>(height));
+  Put16(out + 12, 1);  // whatever the file claims: the rows hold one plane
+  Put16(out + 14, static_cast<std::uint16_t>(bitCount));
+  Put32(out + 16, bitfields ? kDibBitfields : kDibRgb);
+  Put32(out + 20, static_cast<std::uint32_t>(pixelBytes));
+  Put32(out + 32, static_cast<std::uint32_t>(colours));
+  out += kDibHeaderSize;
+  if (bitfields) {
+    std::memcpy(out, h + kDibHeaderSize, masks);
+    out += masks;
+  }
+  for (std::size_t i = 0; i < colours; ++i, out += 4) {
+    std::memcpy(out, file + tableAt + i * entryBytes, 3);
+    out[3] = 0;
+  }
+  // Bottom-up, the one order every drawing path of the platform takes for every depth.
+  const std::size_t rows = static_cast<std::size_t>(height);
+  for (std::size_t y = 0; y < rows; ++y) {
+    const std::size_t from = topDown ? rows - 1 - y : y;
+    std::memcpy(out + y * *row, file + pixelsAt + from * *row, *row);
   }
   return dib;
 }

@@ -42,6 +42,12 @@ struct DibError {
 // compressions other than plain and bit fields, and blocks shorter than their header says.
 std::variant<DibLayout, DibError> MeasureDib(const std::uint8_t* block, std::size_t blockSize);
 
+// The picture of a bitmap file as a packed bottom-up DIB with a plain 40-byte header, read
+// as leniently as other viewers do: OS/2 headers of every length (12, 16 to 64 bytes), any
+// plane count, top-down rows, short colour tables. nullopt for what it does not read
+// (compressed rows, damaged or cut-off files), which is left to the platform's loader.
+std::optional<std::vector<std::uint8_t>> BmpFileToDib(const std::uint8_t* file, std::size_t size);
+
 // A packed 24-bit DIB of the given size with its header filled in and black pixels;
 // nullopt when the size is not positive or the pixels would not fit 2 GiB.
 std::optional<std::vector<std::uint8_t>> NewDib24(int width, int height);

@@ -26,6 +26,7 @@ struct ErrorTrap {
   std::jmp_buf jump;
   char message[JMSG_LENGTH_MAX];
   bool started;  // the picture's rows are being read
+  bool ranOut;   // the file ended and libjpeg supplies an end marker of its own
 };
 
 [[noreturn]] void ErrorExit(j_common_ptr info) {
@@ -36,13 +37,18 @@ struct ErrorTrap {
 
 void EmitMessage(j_common_ptr info, int level) {
   if (level >= 0) return;
-  // libjpeg makes up what a damaged or cut-off file lacks and only warns. A picture partly
-  // made up is not what the file holds, so those warnings end the call: a marker or a bad
-  // code inside the picture data, and the file's end before the picture began (scans of a
-  // progressive file missing). Running out only where the end marker belongs loses nothing.
+  // libjpeg recovers from damage inside a file (stray bytes, bad codes, a misplaced marker)
+  // and only warns; other readers show such pictures, and so do we. A file that ends before
+  // its picture does is different: what libjpeg makes up for the rest is not in the file, so
+  // running out ends the call, unless it happens only where the end marker belongs.
+  auto* trap = reinterpret_cast<ErrorTrap*>(info->err);
   const int code = info->err->msg_code;
-  const bool started = reinterpret_cast<ErrorTrap*>(info->err)->started;
-  if (code == JWRN_HIT_MARKER || code == JWRN_HUFF_BAD_CODE || (code == JWRN_JPEG_EOF && !started)) ErrorExit(info);
+  if (code == JWRN_JPEG_EOF) {
+    if (!trap->started) ErrorExit(info);  // scans of a progressive file are missing
+    trap->ranOut = true;
+  } else if (code == JWRN_HIT_MARKER && trap->ranOut) {
+    ErrorExit(info);  // the decoder met the made-up end marker before its last row
+  }
   ++info->err->num_warnings;
 }
 
@@ -55,6 +61,7 @@ void InstallTrap(ErrorTrap& trap) {
   trap.manager.output_message = OutputMessage;
   trap.message[0] = '\0';
   trap.started = false;
+  trap.ranOut = false;
 }
 
 void Refuse(ErrorTrap& trap, const char* why) {

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "base/file_io.h"
+#include "win/message_box_win.h"
 
 namespace kamolt::module {
 
@@ -38,6 +39,24 @@ LockedDib::LockedDib(HGLOBAL dib) : handle_(dib) {
 
 LockedDib::~LockedDib() {
   if (data_ != nullptr) GlobalUnlock(handle_);
+}
+
+void ShowRefusal(const char* fileName, const std::string& reason) {
+  // The box carries this module's own file name, found from an address inside it.
+  std::string caption = "Konverter";
+  HMODULE self = nullptr;
+  char path[MAX_PATH];
+  if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                         reinterpret_cast<LPCSTR>(&ShowRefusal), &self)) {
+    const DWORD length = GetModuleFileNameA(self, path, sizeof path);
+    if (length > 0 && length < sizeof path) {
+      caption.assign(path, length);
+      caption.erase(0, caption.find_last_of("\\/") + 1);
+    }
+  }
+  std::string text = fileName != nullptr ? fileName : "";
+  text += "\n\nKein Bild: " + (reason.empty() ? std::string("unbekannter Fehler") : reason);
+  win::ShowMessage(nullptr, text, caption, MB_OK | MB_ICONWARNING);
 }
 
 std::int32_t OptionField(const void* block, std::size_t offset, std::int32_t fallback) {

@@ -45,6 +45,29 @@ class LockedDib {
 // every option block starts with; fallback otherwise (and for a null block).
 std::int32_t OptionField(const void* block, std::size_t offset, std::int32_t fallback);
 
+// Tells the user why the reading entry gives no picture of the named file, in a box named
+// after this module: without it the viewer would only show the new name beside the old
+// picture.
+void ShowRefusal(const char* fileName, const std::string& reason);
+
+// ReadFileWith, and every refusal shown with its reason by ShowRefusal.
+template <typename Decode>
+HGLOBAL ReadFileTelling(const char* fileName, Decode decode) {
+  const auto file = ReadInput(fileName);
+  if (!file) {
+    ShowRefusal(fileName, "Die Datei kann nicht gelesen werden.");
+    return NoDib();
+  }
+  const auto decoded = decode(reinterpret_cast<const std::uint8_t*>(file->data()), file->size());
+  if (const auto* dib = std::get_if<std::vector<std::uint8_t>>(&decoded)) {
+    const HGLOBAL memory = ToGlobal(*dib);
+    if (memory == NoDib()) ShowRefusal(fileName, "Zu wenig Speicher für das Bild.");
+    return memory;
+  }
+  ShowRefusal(fileName, std::get<1>(decoded).message);
+  return NoDib();
+}
+
 // The reading entry's work: the named file's bytes through decode(data, size), which gives
 // the packed DIB or an error of the codec's own.
 template <typename Decode>

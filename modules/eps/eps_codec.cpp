@@ -284,6 +284,11 @@ std::vector<Rgb> PreviewPalette(TIFF* t, int photometric, int bits) {
 }  // namespace
 
 std::variant<EpsSections, CodecError> ReadEpsHeader(const std::uint8_t* file, std::size_t size) {
+  // Plain PostScript is a valid EPS file too, but only a PostScript interpreter can draw it:
+  // the user is told it has no preview rather than that it is damaged.
+  if (file != nullptr && size >= 2 && file[0] == '%' && file[1] == '!') {
+    return CodecError{"EPS-Datei ohne Vorschaubild: reines PostScript kann nicht angezeigt werden"};
+  }
   if (file == nullptr || size < kHeaderSize || std::memcmp(file, kMagic, 4) != 0) {
     return Fault("kein binärer EPS-Kopf");
   }
@@ -300,7 +305,10 @@ std::variant<std::vector<std::uint8_t>, CodecError> DecodeEps(const std::uint8_t
   const auto header = ReadEpsHeader(file, size);
   if (auto* error = std::get_if<CodecError>(&header)) return *error;
   const EpsSections& sections = std::get<EpsSections>(header);
-  if (sections.tiffLength == 0) return Fault("keine TIFF-Vorschau");
+  if (sections.tiffLength == 0) {
+    return CodecError{"EPS-Datei ohne TIFF-Vorschau: nur PostScript (und allenfalls eine WMF-Vorschau), das "
+                      "nicht angezeigt werden kann"};
+  }
 
   Stream stream;
   stream.data = file + sections.tiffOffset;

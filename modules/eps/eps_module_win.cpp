@@ -14,7 +14,7 @@ namespace {
 using namespace kamolt;
 
 HGLOBAL ReadEps(const char* fileName) {
-  return module::ReadFileWith(fileName, [](const std::uint8_t* data, std::size_t size) { return eps::DecodeEps(data, size); });
+  return module::ReadFileTelling(fileName, [](const std::uint8_t* data, std::size_t size) { return eps::DecodeEps(data, size); });
 }
 
 INT32 WriteEps(const char* target, HGLOBAL dib, const void* optionBlock) {

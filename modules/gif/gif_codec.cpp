@@ -183,6 +183,7 @@ std::variant<std::vector<std::uint8_t>, GifError> DecodeGifToDib(const std::uint
   const GifReader gif(DGifOpen(&reader, ReadBytes, &error));
   if (!gif) return Damaged(error);
 
+  int transparent = -1;
   for (;;) {
     GifRecordType type;
     if (DGifGetRecordType(gif.get(), &type) != GIF_OK) return Damaged(gif->Error);
@@ -191,6 +192,10 @@ std::variant<std::vector<std::uint8_t>, GifError> DecodeGifToDib(const std::uint
       int code = 0;
       GifByteType* block = nullptr;
       if (DGifGetExtension(gif.get(), &code, &block) != GIF_OK) return Damaged(gif->Error);
+      // The graphic control block before a frame names the index its transparent pixels use.
+      if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr && block[0] >= 4) {
+        transparent = (block[1] & 0x01) != 0 ? block[4] : -1;
+      }
       while (block != nullptr) {
         if (DGifGetExtensionNext(gif.get(), &block) != GIF_OK) return Damaged(gif->Error);
       }
@@ -226,6 +231,16 @@ std::variant<std::vector<std::uint8_t>, GifError> DecodeGifToDib(const std::uint
       // No colour table at all: the standard leaves it to the reader; greys show the picture.
       for (int i = 0; i < 256; ++i) palette.push_back(Rgb{static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i),
                                                           static_cast<std::uint8_t>(i)});
+    }
+    // There is nothing behind the one frame we show, so its transparent pixels take the
+    // colour of the screen's background (white without a global table to name it).
+    if (transparent >= 0 && transparent < static_cast<int>(palette.size())) {
+      Rgb behind{255, 255, 255};
+      if (gif->SColorMap != nullptr && gif->SBackGroundColor < gif->SColorMap->ColorCount) {
+        const GifColorType& colour = gif->SColorMap->Colors[gif->SBackGroundColor];
+        behind = Rgb{colour.Red, colour.Green, colour.Blue};
+      }
+      palette[static_cast<std::size_t>(transparent)] = behind;
     }
     // The frame's lines come first: a file that cannot deliver them is refused before the
     // picture, which a large logical screen may make much bigger, is made.

@@ -22,7 +22,7 @@ namespace {
 using namespace kamolt;
 
 HGLOBAL ReadGif(const char* fileName) {
-  return module::ReadFileWith(fileName, [](const std::uint8_t* data, std::size_t size) { return DecodeGifToDib(data, size); });
+  return module::ReadFileTelling(fileName, [](const std::uint8_t* data, std::size_t size) { return DecodeGifToDib(data, size); });
 }
 
 INT32 WriteGif(const char* target, HGLOBAL dib, const void* optionBlock) {

@@ -23,7 +23,10 @@ LONG readOption = 0;
 // Decodes straight into the global block the caller gets, so a large photo is not copied.
 HGLOBAL ReadJpeg(const char* fileName) {
   const auto file = module::ReadInput(fileName);
-  if (!file) return module::NoDib();
+  if (!file) {
+    module::ShowRefusal(fileName, "Die Datei kann nicht gelesen werden.");
+    return module::NoDib();
+  }
   HGLOBAL memory = nullptr;
   void* locked = nullptr;
   const DibAllocator allocate = [&](std::size_t bytes) -> std::uint8_t* {
@@ -36,8 +39,9 @@ HGLOBAL ReadJpeg(const char* fileName) {
   const auto result =
       DecodeJpegInto(reinterpret_cast<const std::uint8_t*>(file->data()), file->size(), allocate, options);
   if (locked) GlobalUnlock(memory);
-  if (std::holds_alternative<JpegError>(result)) {
+  if (const auto* error = std::get_if<JpegError>(&result)) {
     if (memory) GlobalFree(memory);
+    module::ShowRefusal(fileName, error->message);
     return module::NoDib();
   }
   return memory;

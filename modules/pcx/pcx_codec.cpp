@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <string>
 
 #include "base/dib_pixels.h"
 #include "base/little_endian.h"
@@ -104,7 +105,10 @@ std::variant<std::vector<std::uint8_t>, CodecError> DecodePcx(const std::uint8_t
   else if ((bits == 1 && planes >= 2 && planes <= 4) || ((bits == 2 || bits == 4) && planes == 1)) dibBits = 4;
   else if (bits == 8 && planes == 1) dibBits = 8;
   else if (bits == 8 && (planes == 3 || planes == 4)) dibBits = 24;
-  else return Fault("Farbtiefe wird nicht unterstützt");
+  else {
+    return CodecError{"PCX-Datei mit " + std::to_string(bits) + " Bit in " + std::to_string(planes) +
+                      " Ebenen wird nicht unterstützt"};
+  }
   if (lineBytes == 0 || lineBytes * 8 < static_cast<std::size_t>(width) * bits) return Fault("Zeilenlänge zu klein");
   if (!DibRowBytes(width, dibBits) || height > 0x10000) return Fault("Bild zu groß");
 

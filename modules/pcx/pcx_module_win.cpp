@@ -13,7 +13,7 @@ namespace {
 using namespace kamolt;
 
 HGLOBAL ReadPcx(const char* fileName) {
-  return module::ReadFileWith(fileName, [](const std::uint8_t* data, std::size_t size) { return pcx::DecodePcx(data, size); });
+  return module::ReadFileTelling(fileName, [](const std::uint8_t* data, std::size_t size) { return pcx::DecodePcx(data, size); });
 }
 
 INT32 WritePcx(const char* target, HGLOBAL dib) {

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "picture_test_helpers.h"
+
 namespace kamolt {
 namespace {
 
@@ -89,6 +93,63 @@ TEST(MeasureDib, RefusesAbsurdHeaders) {
   EXPECT_TRUE(std::holds_alternative<DibError>(MeasureDib(nullptr, 0)));
   const auto message = std::get<DibError>(Measure(Block(HeaderFields{}, 3))).message;
   EXPECT_NE(message.find("Bitmap"), std::string::npos);
+}
+
+// A 2 x 2 bitmap file of 8 bits: red, green over blue, white, with the header variant given.
+std::vector<std::uint8_t> BmpFile(std::uint32_t headerSize, bool topDown, std::uint16_t planes,
+                                  std::uint32_t compression = 0) {
+  const std::size_t entry = headerSize == 12 ? 3 : 4;
+  const std::size_t pixelsAt = 14 + headerSize + 4 * entry;
+  std::vector<std::uint8_t> f(pixelsAt + 8);
+  const auto put = [&](std::size_t at, std::uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) f[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+  };
+  f[0] = 'B', f[1] = 'M';
+  put(2, static_cast<std::uint32_t>(f.size()), 4);
+  put(10, static_cast<std::uint32_t>(pixelsAt), 4);
+  put(14, headerSize, 4);
+  if (headerSize == 12) {
+    put(18, 2, 2), put(20, 2, 2), put(22, planes, 2), put(24, 8, 2);
+  } else {
+    put(18, 2, 4), put(22, topDown ? static_cast<std::uint32_t>(-2) : 2u, 4), put(26, planes, 2), put(28, 8, 2);
+    if (headerSize >= 20) put(30, compression, 4);
+  }
+  const std::uint8_t bgr[4][3] = {{0, 0, 255}, {0, 255, 0}, {255, 0, 0}, {255, 255, 255}};
+  for (std::size_t i = 0; i < 4; ++i) std::copy(bgr[i], bgr[i] + 3, f.begin() + 14 + headerSize + i * entry);
+  const std::uint8_t top[] = {0, 1}, bottom[] = {2, 3};
+  std::copy(topDown ? top : bottom, (topDown ? top : bottom) + 2, f.begin() + pixelsAt);
+  std::copy(topDown ? bottom : top, (topDown ? bottom : top) + 2, f.begin() + pixelsAt + 4);
+  return f;
+}
+
+TEST(BmpFileToDib, ReadsTheVariantsLenientViewersShow) {
+  struct Case {
+    const char* what;
+    std::uint32_t headerSize;
+    bool topDown;
+    std::uint16_t planes;
+  } const cases[] = {{"plain", 40, false, 1},       {"top-down", 40, true, 1}, {"three planes", 40, false, 3},
+                     {"OS/2 2.x", 64, false, 1},     {"OS/2 2.x short", 16, false, 1},
+                     {"OS/2 1.x", 12, false, 1},     {"version 5", 124, true, 1}};
+  const std::vector<std::uint8_t> expected = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
+  for (const Case& c : cases) {
+    const auto file = BmpFile(c.headerSize, c.topDown, c.planes);
+    const auto dib = BmpFileToDib(file.data(), file.size());
+    ASSERT_TRUE(dib) << c.what;
+    EXPECT_TRUE(std::holds_alternative<DibLayout>(MeasureDib(dib->data(), dib->size()))) << c.what;
+    EXPECT_EQ(testing::AsRgb(*dib).rgb, expected) << c.what;
+  }
+}
+
+TEST(BmpFileToDib, LeavesCompressedAndCutFilesToThePlatform) {
+  const auto rle = BmpFile(40, false, 1, 1);
+  EXPECT_FALSE(BmpFileToDib(rle.data(), rle.size()));
+  const auto huffman = BmpFile(64, false, 1, 3);  // OS/2's code 3 is not bit fields
+  EXPECT_FALSE(BmpFileToDib(huffman.data(), huffman.size()));
+  const auto plain = BmpFile(40, false, 1);
+  for (std::size_t cut : {std::size_t{0}, std::size_t{20}, plain.size() - 1}) {
+    EXPECT_FALSE(BmpFileToDib(plain.data(), cut)) << cut;
+  }
 }
 
 }  // namespace

@@ -97,5 +97,28 @@ TEST(GifCodec, AbsurdDibsAreRefused) {
   EXPECT_TRUE(std::holds_alternative<GifError>(EncodeDibAsGif(dib.data(), dib.size(), {})));
 }
 
+// Two pixels of indices 0 and 1 on a screen whose global table is red, blue and whose
+// background is entry 1, with a graphic control block of the given flags naming index 0.
+std::vector<std::uint8_t> TwoPixelGif(std::uint8_t controlFlags) {
+  return {'G', 'I', 'F', '8', '9', 'a', 2, 0, 1, 0, 0x80, 1, 0,          // screen, 2-entry table
+          0xFF, 0, 0, 0, 0, 0xFF,                                        // red, blue
+          0x21, 0xF9, 4, controlFlags, 0, 0, 0, 0,                       // transparent index 0
+          0x2C, 0, 0, 0, 0, 2, 0, 1, 0, 0,                               // the frame
+          2, 2, 0x44, 0x0A, 0, 0x3B};                                    // clear, 0, 1, end
+}
+
+TEST(GifCodec, TransparentPixelsShowTheBackground) {
+  struct Case {
+    std::uint8_t flags;
+    std::uint8_t firstRed, firstBlue;
+  } const cases[] = {{0x01, 0, 0xFF}, {0x00, 0xFF, 0}, {0x09, 0, 0xFF}};
+  for (const Case& c : cases) {
+    const auto image = AsRgb(Decode(TwoPixelGif(c.flags)));
+    EXPECT_EQ(image.rgb[0], c.firstRed) << int{c.flags};
+    EXPECT_EQ(image.rgb[2], c.firstBlue) << int{c.flags};
+    EXPECT_EQ(image.rgb[5], 0xFF) << int{c.flags};  // the opaque blue pixel stays blue
+  }
+}
+
 }  // namespace
 }  // namespace kamolt

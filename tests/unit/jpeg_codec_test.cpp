@@ -3,10 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <new>
 
 #include "picture_test_helpers.h"
+
+// clang-format off
+#include <jpeglib.h>
+// clang-format on
 
 namespace kamolt {
 namespace {
@@ -165,6 +171,72 @@ TEST(JpegCodec, AbsurdDibsAreRefused) {
   EXPECT_TRUE(std::holds_alternative<JpegError>(EncodeDibAsJpeg(dib.data(), dib.size() - 1, 90)));
   dib[4] = 0xFF, dib[5] = 0xFF, dib[6] = 0xFF, dib[7] = 0x7F;
   EXPECT_TRUE(std::holds_alternative<JpegError>(EncodeDibAsJpeg(dib.data(), dib.size(), 90)));
+}
+
+// A 48 x 48 colour file with a restart marker after every row of blocks, as cameras write
+// them: damage inside one interval stays there.
+std::vector<std::uint8_t> EncodeWithRestarts() {
+  jpeg_compress_struct info{};
+  jpeg_error_mgr errors{};
+  info.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&info);
+  unsigned char* out = nullptr;
+  unsigned long outSize = 0;
+  jpeg_mem_dest(&info, &out, &outSize);
+  info.image_width = info.image_height = 48;
+  info.input_components = 3;
+  info.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&info);
+  info.restart_in_rows = 1;
+  jpeg_start_compress(&info, TRUE);
+  std::vector<JSAMPLE> row(48 * 3);
+  while (info.next_scanline < info.image_height) {
+    for (std::size_t x = 0; x < 48; ++x) row[3 * x] = static_cast<JSAMPLE>(x * 5), row[3 * x + 2] = static_cast<JSAMPLE>(info.next_scanline * 5);
+    JSAMPROW rows[] = {row.data()};
+    jpeg_write_scanlines(&info, rows, 1);
+  }
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  std::vector<std::uint8_t> file(out, out + outSize);
+  std::free(out);
+  return file;
+}
+
+std::size_t FindMarker(const std::vector<std::uint8_t>& jpeg, std::uint8_t marker) {
+  for (std::size_t i = 0; i + 1 < jpeg.size(); ++i) {
+    if (jpeg[i] == 0xFF && jpeg[i + 1] == marker) return i;
+  }
+  return jpeg.size();
+}
+
+TEST(JpegCodec, DamageLibjpegRecoversFromIsNoRefusal) {
+  const auto whole = EncodeWithRestarts();
+  const std::size_t scan = FindMarker(whole, 0xDA);
+  const std::size_t data = scan + 2 + (whole[scan + 2] << 8 | whole[scan + 3]);
+  const std::size_t firstRestart = FindMarker(whole, 0xD0);
+  ASSERT_LT(data + 8, firstRestart);
+  struct Case {
+    const char* what;
+    std::vector<std::uint8_t> file;
+  } cases[] = {{"stray bytes before a restart marker", whole},
+               {"codes that stand for nothing", whole},
+               {"a stray marker inside an interval", whole}};
+  cases[0].file.insert(cases[0].file.begin() + static_cast<std::ptrdiff_t>(firstRestart), 1214, 0x5A);
+  for (std::size_t i = data + 2; i + 1 < firstRestart; i += 2) cases[1].file[i] = 0xFF, cases[1].file[i + 1] = 0x00;
+  cases[2].file[data + 2] = 0xFF, cases[2].file[data + 3] = 0x01;
+  const auto clean = AsRgb(Decode(whole));
+  for (const Case& c : cases) {
+    const auto result = DecodeJpegToDib(c.file.data(), c.file.size());
+    ASSERT_TRUE(std::holds_alternative<std::vector<std::uint8_t>>(result)) << c.what << ": "
+                                                                          << std::get<JpegError>(result).message;
+    // Past the damaged interval (and the row its colours are smoothed into) every row is
+    // the file's own.
+    const std::size_t kCheckedFrom = 18 * 48 * 3;
+    auto decoded = AsRgb(std::get<std::vector<std::uint8_t>>(result));
+    ASSERT_EQ(decoded.rgb.size(), clean.rgb.size());
+    EXPECT_TRUE(std::equal(decoded.rgb.begin() + kCheckedFrom, decoded.rgb.end(), clean.rgb.begin() + kCheckedFrom))
+        << c.what;
+  }
 }
 
 }  // namespace

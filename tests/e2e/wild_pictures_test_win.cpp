@@ -1,0 +1,124 @@
+// Picture files as other programs write them: bitmap variants the platform's loader gets
+// wrong, and broken files whose refusal the converter module must explain.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "viewer_fixture_win.h"
+
+namespace e2e {
+namespace {
+
+constexpr int kWidth = 200, kHeight = 120;
+constexpr COLORREF kTop = RGB(250, 0, 0), kBottom = RGB(0, 0, 250);
+
+// An 8-bit bitmap file, kTop over kBottom, with the header variant given.
+std::string EightBitBmp(std::uint32_t headerSize, bool topDown, std::uint16_t planes) {
+  const std::size_t pixelsAt = 14 + headerSize + 2 * 4;
+  std::string f(pixelsAt + static_cast<std::size_t>(kWidth) * kHeight, '\0');
+  const auto put = [&](std::size_t at, std::uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) f[at + i] = static_cast<char>(v >> (8 * i));
+  };
+  f[0] = 'B', f[1] = 'M';
+  put(2, static_cast<std::uint32_t>(f.size()), 4);
+  put(10, static_cast<std::uint32_t>(pixelsAt), 4);
+  put(14, headerSize, 4);
+  put(18, kWidth, 4);
+  put(22, topDown ? static_cast<std::uint32_t>(-kHeight) : kHeight, 4);
+  put(26, planes, 2);
+  put(28, 8, 2);
+  if (headerSize >= 36) put(46, 2, 4);  // two colours
+  put(14 + headerSize, GetBValue(kTop) | GetGValue(kTop) << 8 | GetRValue(kTop) << 16, 4);
+  put(14 + headerSize + 4, GetBValue(kBottom) | GetGValue(kBottom) << 8 | GetRValue(kBottom) << 16, 4);
+  for (int row = 0; row < kHeight; ++row) {
+    const bool upperHalf = (row < kHeight / 2) == topDown;
+    for (int x = 0; x < kWidth; ++x) f[pixelsAt + row * kWidth + x] = upperHalf ? 0 : 1;
+  }
+  return f;
+}
+
+bool Near(COLORREF a, COLORREF b) {
+  return std::abs(GetRValue(a) - GetRValue(b)) <= 8 && std::abs(GetGValue(a) - GetGValue(b)) <= 8 &&
+         std::abs(GetBValue(a) - GetBValue(b)) <= 8;
+}
+
+class WildPicturesTest : public ViewerTest {
+ protected:
+  // The colours Ctrl+C copies at the top and the bottom of the shown picture.
+  std::pair<COLORREF, COLORREF> CopiedColours(HWND viewer) {
+    if (!OpenClipboard(nullptr)) return {CLR_INVALID, CLR_INVALID};
+    EmptyClipboard();
+    CloseClipboard();
+    PressKey(viewer, 'C', true);
+    if (!WaitUntil([] { return IsClipboardFormatAvailable(CF_BITMAP) != FALSE; })) return {CLR_INVALID, CLR_INVALID};
+    if (!OpenClipboard(nullptr)) return {CLR_INVALID, CLR_INVALID};
+    const auto bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
+    const HDC screen = GetDC(nullptr);
+    const HDC memory = CreateCompatibleDC(screen);
+    const HGDIOBJ old = SelectObject(memory, bitmap);
+    const std::pair<COLORREF, COLORREF> colours{GetPixel(memory, 10, 10), GetPixel(memory, 10, kHeight - 10)};
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    CloseClipboard();
+    return colours;
+  }
+};
+
+TEST_F(WildPicturesTest, BitmapVariantsShowTheirColours) {
+  struct Case {
+    const char* name;
+    std::uint32_t headerSize;
+    bool topDown;
+    std::uint16_t planes;
+  } const cases[] = {{"topdown.bmp", 40, true, 1},
+                     {"os2.bmp", 64, false, 1},
+                     {"os2short.bmp", 16, false, 1},
+                     {"planes.bmp", 40, false, 3}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Picture(c.name, EightBitBmp(c.headerSize, c.topDown, c.planes));
+    const HWND viewer = Start(c.name);
+    ASSERT_TRUE(viewer);
+    EXPECT_TRUE(WaitTitle(viewer, std::string(c.name) + " (200x120)"));
+    const auto [top, bottom] = CopiedColours(viewer);
+    EXPECT_TRUE(Near(top, kTop)) << std::hex << top;
+    EXPECT_TRUE(Near(bottom, kBottom)) << std::hex << bottom;
+    app_.reset();
+  }
+}
+
+TEST_F(WildPicturesTest, RefusedFilesSayWhyInTheModulesBox) {
+  InstallModules();
+  std::string pcx(128 + 16, '\0');
+  pcx[0] = 10, pcx[2] = 1, pcx[3] = 8, pcx[8] = 3, pcx[10] = 3, pcx[65] = 2, pcx[66] = 4;  // 8 bits in 2 planes
+  struct Case {
+    const char* name;
+    std::string bytes;
+    const char* caption;
+    const char* reason;  // a part of the box's text
+  } const cases[] = {
+      {"cut.jpg", std::string("\xFF\xD8\xFF\xDB\x00\x43", 6), "CONV_JPG.DLL", "JPEG-Datei fehlerhaft"},
+      {"cut.gif", "GIF89a\x10\x00", "CONV_GIF.DLL", "GIF-Datei fehlerhaft"},
+      {"planes.pcx", pcx, "CONV_PCX.DLL", "8 Bit in 2 Ebenen"},
+      {"plain.eps", "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 10 10\n", "CONV_EPS.DLL", "ohne Vorschaubild"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Picture(c.name, c.bytes);
+    app_ = std::make_unique<App>(Exe(), c.name, PictureFolder());
+    const auto box = WaitMessageBox(app_->ProcessId());
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->caption, c.caption);
+    EXPECT_NE(box->text.find(c.name), std::string::npos) << box->text;
+    EXPECT_NE(box->text.find(c.reason), std::string::npos) << box->text;
+    AnswerMessageBox(box->hwnd);
+    const HWND viewer = app_->WaitMainWindow(kViewerClass);
+    ASSERT_TRUE(viewer);
+    EXPECT_TRUE(WaitTitle(viewer, std::string(c.name) + " (0x0)"));
+    app_.reset();
+  }
+}
+
+}  // namespace
+}  // namespace e2e
