@@ -43,7 +43,8 @@ class MessageBoxes {
   void Run() {
     while (!stop_) {
       for (HWND window : e2e::TopLevelWindows(GetCurrentProcessId())) {
-        if (!IsMessageBox(window)) continue;
+        // Until it is shown a box may not have its caption and text yet.
+        if (!IsWindowVisible(window) || !IsMessageBox(window)) continue;
         {
           const std::lock_guard<std::mutex> hold(mutex_);
           seen_.push_back({window, e2e::WindowText(window), e2e::WindowText(GetDlgItem(window, 0xFFFF))});
