@@ -10,6 +10,7 @@
 
 #include "app/drawing_win.h"
 #include "app/jpeg_copy_win.h"
+#include "app/open_preview_win.h"
 #include "app/picture_files.h"
 #include "app/png_reader.h"
 #include "app/viewer_win.h"
@@ -180,6 +181,8 @@ void Viewer::OnBildLaden() {
   dialog.nMaxFile = sizeof chosen;
   dialog.lpstrInitialDir = startFolder.empty() ? nullptr : startFolder.c_str();
   dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING;
+  OpenPreview preview;
+  preview.Attach(dialog);
   if (!GetOpenFileNameA(&dialog)) {
     SetCurrentDirectoryA(remembered.c_str());
     return;

@@ -25,8 +25,27 @@ bool IsViewKey(char key) { return key != '\0' && std::string_view("*/AaGg+-").fi
 Size AdjustToScreen(Size usable, Size picture) {
   const long long fH = static_cast<long long>(usable.height) * 10 / picture.height;
   const long long fW = static_cast<long long>(usable.width) * 10 / picture.width;
-  if (fH > fW) return {usable.width, static_cast<int>(picture.height * fW / 10)};
-  return {static_cast<int>(picture.width * fH / 10), usable.height};
+  const bool widthFull = fH > fW;
+  const Size tenths = widthFull ? Size{usable.width, static_cast<int>(picture.height * fW / 10)}
+                                : Size{static_cast<int>(picture.width * fH / 10), usable.height};
+  // Rounding the factor down to tenths squeezes the other side by up to a whole tenth of
+  // the scale: nothing for small pictures, but it flattens a photo many times the screen's
+  // size or leaves a side 0 pixels long. That side is factor/10 of the picture while the full
+  // side is fullLength/pictureLength of it, so within a tenth means factor * pictureLength >= 9 * fullLength.
+  const long long factor = widthFull ? fW : fH;
+  const long long fullLength = widthFull ? usable.width : usable.height;
+  const long long pictureLength = widthFull ? picture.width : picture.height;
+  if (factor * pictureLength >= 9 * fullLength && tenths.width > 0 && tenths.height > 0) return tenths;
+  // The exact scale instead: the side that truly limits fills the screen (tenths can pick the
+  // other one), and the other side keeps the proportion, never shorter than a pixel.
+  const bool widthLimits = static_cast<long long>(usable.width) * picture.height <
+                           static_cast<long long>(usable.height) * picture.width;
+  if (widthLimits) {
+    return {usable.width,
+            static_cast<int>(std::max(1LL, static_cast<long long>(picture.height) * usable.width / picture.width))};
+  }
+  return {static_cast<int>(std::max(1LL, static_cast<long long>(picture.width) * usable.height / picture.height)),
+          usable.height};
 }
 
 ViewChange ViewKey(char key, Size screen, Size picture, Size control) {

@@ -30,7 +30,8 @@ struct ViewChange {
 bool IsViewKey(char key);
 ViewChange ViewKey(char key, Size screen, Size picture, Size control);
 
-// Tenths of the limiting scale factor, so the aspect ratio holds to within a tenth.
+// Tenths of the limiting scale factor where they hold the aspect ratio to within a tenth,
+// the exact factor where they would not; never a side of 0 pixels.
 Size AdjustToScreen(Size usable, Size picture);
 
 // The scroll range each bar needs for a requested client size (0: no bar).

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 #include <winspool.h>
 
 #include <cstdlib>
@@ -79,6 +80,43 @@ TEST_F(ViewerCommandsTest, CtrlCLeavesThePictureOnTheClipboard) {
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
   CloseClipboard();
+}
+
+// Picking a file in the open dialog shows it in the pane below the dialog's own controls,
+// with its size, before it is opened; a damaged one is named there, without a box.
+TEST_F(ViewerCommandsTest, OpenDialogPreviewsTheSelectedPicture) {
+  constexpr int kPreviewPicture = 0x4b01, kPreviewSize = 0x4b02;  // the pane's controls
+  constexpr COLORREF kColour = RGB(30, 160, 220);
+  Picture("a-damaged.bmp", "BM not a bitmap");
+  Picture("preview.bmp", BmpFile(120, 60, kColour));
+  const HWND viewer = Start("");
+  ASSERT_TRUE(viewer);
+  PostMessageA(viewer, WM_CHAR, 'O', 0);
+  const HWND dialog = WaitDialog();
+  ASSERT_TRUE(dialog);
+  HWND files = nullptr;
+  ASSERT_TRUE(WaitUntil([&] {
+    files = FindChildByClass(dialog, "SysListView32");
+    return files && SendMessageA(files, LVM_GETITEMCOUNT, 0, 0) == 2;
+  }));
+  const HWND sizeLine = FindChild(dialog, kPreviewSize);
+  const HWND pane = FindChild(dialog, kPreviewPicture);
+  ASSERT_TRUE(sizeLine && pane);
+  EXPECT_EQ(WindowText(sizeLine), "") << "nothing is selected yet";
+  PostMessageA(files, WM_KEYDOWN, VK_HOME, 0);
+  EXPECT_TRUE(WaitUntil([&] { return WindowText(sizeLine) == "Bitmap ist ungültig"; })) << WindowText(sizeLine);
+  PostMessageA(files, WM_KEYDOWN, VK_END, 0);
+  EXPECT_TRUE(WaitUntil([&] { return WindowText(sizeLine) == "120 x 60"; })) << WindowText(sizeLine);
+  const RECT area = ClientRect(pane);
+  POINT middle{area.right / 2, area.bottom / 2};
+  ClientToScreen(pane, &middle);
+  const HDC screen = GetDC(nullptr);
+  EXPECT_TRUE(WaitUntil([&] { return Near(GetPixel(screen, middle.x, middle.y), kColour, 8); }))
+      << std::hex << GetPixel(screen, middle.x, middle.y);
+  ReleaseDC(nullptr, screen);
+  EXPECT_FALSE(WaitMessageBox(app_->ProcessId(), std::chrono::milliseconds(100)));
+  PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(WaitTitle(viewer, PictureFolder() + "\\preview.bmp (120x60)")) << WindowText(viewer);
 }
 
 // Wine's loader takes a DLL that is set to nothing for the program's name as missing.

@@ -188,6 +188,16 @@ TEST_F(ViewerViewTest, WidePictureUnderShowCompleteFitsTheWidth) {
   EXPECT_EQ(StoredFitMode(), "3");
 }
 
+// A camera-sized photo must keep its landscape shape, not be squeezed into a portrait window.
+TEST_F(ViewerViewTest, LargePhotoUnderAdjustKeepsItsProportions) {
+  StoreFitMode(2);
+  Picture("photo.bmp", BmpFile(3000, 2000, RGB(40, 60, 200)));
+  viewerWindow_ = Start("photo.bmp");
+  EXPECT_TRUE(WaitClientSize(viewerWindow_, kUsableWidth, 677)) << ClientSize(viewerWindow_).cx << "x"
+                                                                 << ClientSize(viewerWindow_).cy;
+  EXPECT_EQ(StoredFitMode(), "2");
+}
+
 TEST_F(ViewerViewTest, AdjustWithoutAPictureStoresNaturalSize) {
   StoreFitMode(1);
   viewerWindow_ = Start("");

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/viewer_commands.h"
 
 namespace kamolt {
@@ -16,6 +18,36 @@ TEST(ViewGeometry, AdjustGivesTheLimitingSideTheWholeScreen) {
   EXPECT_TRUE(small.stretch);
   EXPECT_EQ(small.storedFitMode, 2);
   EXPECT_EQ(ViewKey('a', kScreen, {2000, 1000}, {}).size, (Size{1016, 500}));
+}
+
+// Each view must keep the picture's aspect ratio to within a tenth, be at least a pixel on
+// each side and stay inside the usable screen; the screen-filling examples keep their exact sizes.
+TEST(ViewGeometry, AdjustKeepsTheAspectOfEveryPicture) {
+  const Size usable = UsableClientSize(kScreen);
+  const struct {
+    Size picture;
+    Size expected;
+  } cases[] = {
+      {{100, 100}, {740, 741}},  {{2000, 1000}, {1016, 500}}, {{6000, 4000}, {1016, 677}},
+      {{12000, 800}, {1016, 67}}, {{800, 12000}, {49, 741}},   {{50000, 3}, {1016, 1}},
+  };
+  for (const auto& c : cases) {
+    for (const char key : {'A', 'G'}) {
+      if (key == 'G' && c.picture == Size{100, 100}) continue;  // fits, so it keeps its natural size
+      const Size view = ViewKey(key, kScreen, c.picture, {}).size;
+      SCOPED_TRACE(testing::Message() << key << " " << c.picture.width << "x" << c.picture.height << " -> "
+                                      << view.width << "x" << view.height);
+      EXPECT_EQ(view, c.expected);
+      EXPECT_TRUE(view.width >= 1 && view.height >= 1 && view.width <= usable.width && view.height <= usable.height);
+      EXPECT_TRUE(view.width == usable.width || view.height == usable.height);
+      // A side held at its last pixel cannot keep the proportion; every other one must.
+      if (view.width > 1 && view.height > 1) {
+        const double scaleX = static_cast<double>(view.width) / c.picture.width;
+        const double scaleY = static_cast<double>(view.height) / c.picture.height;
+        EXPECT_GE(std::min(scaleX, scaleY) / std::max(scaleX, scaleY), 0.9);
+      }
+    }
+  }
 }
 
 TEST(ViewGeometry, ShowCompleteKeepsSmallPicturesAtNaturalSize) {
