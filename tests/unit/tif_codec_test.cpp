@@ -136,6 +136,7 @@ struct SamplePage {
   std::vector<std::uint64_t> raw;  // width 2, height 1, samples per point in order
   bool separatePlanesInTiles = false;
   int extraSample = -1;  // EXTRASAMPLE_* of the last sample, if any
+  bool daylightWhite = false;  // D65 as the white point rather than none
 };
 
 std::vector<std::uint8_t> FileBytes(const char* path) {
@@ -171,6 +172,10 @@ std::vector<std::uint8_t> WriteSamplePage(const SamplePage& page, int width = 2)
   if (page.extraSample >= 0) {
     const std::uint16_t kind = static_cast<std::uint16_t>(page.extraSample);
     TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &kind);
+  }
+  if (page.daylightWhite) {
+    float white[2] = {0.3127f, 0.3290f};
+    TIFFSetField(tif, TIFFTAG_WHITEPOINT, white);
   }
   if (page.separatePlanesInTiles) {
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_SEPARATE);
@@ -230,6 +235,10 @@ TEST(TifCodec, DeepFloatingAndLabSamplesAreReducedToEightBits) {
       // White, mid grey and the sRGB red measured against D50.
       {"cielab 8", {8, kUint, PHOTOMETRIC_CIELAB, 3, {255, 0, 0, 138, 81, 70}}, {255, 255, 255, 255, 0, 0}, 6},
       {"cielab 8 grey", {8, kUint, PHOTOMETRIC_CIELAB, 3, {128, 0, 0, 0, 0, 0}}, {119, 119, 119, 0, 0, 0}, 1},
+      {"cielab 8 against D65",
+       {8, kUint, PHOTOMETRIC_CIELAB, 3, {128, 7, 256 - 47, 0, 0, 0}, false, -1, true},
+       {60, 120, 200, 0, 0, 0},
+       2},
       {"cielab 16", {16, kUint, PHOTOMETRIC_CIELAB, 3, {65535, 0, 0, 0, 0, 0}}, {255, 255, 255, 0, 0, 0}, 1},
       {"icclab 8", {8, kUint, PHOTOMETRIC_ICCLAB, 3, {255, 128, 128, 138, 209, 198}}, {255, 255, 255, 255, 0, 0}, 6},
       {"itulab 8", {8, kUint, PHOTOMETRIC_ITULAB, 3, {255, 128, 96, 0, 128, 96}}, {255, 255, 255, 0, 0, 0}, 2},
