@@ -158,6 +158,20 @@ std::optional<TifError> MissingCodec(std::uint16_t compression) {
   return TifError{"TIFF mit Kompression " + std::to_string(compression) + " wird nicht unterstützt"};
 }
 
+// Colour models none of the readers knows, named in the user's terms rather than libtiff's.
+std::optional<TifError> UnknownColourModel(std::uint16_t photometric) {
+  constexpr std::uint16_t kKnown[] = {PHOTOMETRIC_MINISWHITE, PHOTOMETRIC_MINISBLACK, PHOTOMETRIC_RGB,
+                                      PHOTOMETRIC_PALETTE,    PHOTOMETRIC_SEPARATED,  PHOTOMETRIC_YCBCR,
+                                      PHOTOMETRIC_CIELAB,     PHOTOMETRIC_ICCLAB,     PHOTOMETRIC_ITULAB,
+                                      PHOTOMETRIC_LOGL,       PHOTOMETRIC_LOGLUV};
+  if (std::find(std::begin(kKnown), std::end(kKnown), photometric) != std::end(kKnown)) return std::nullopt;
+  constexpr std::uint16_t kLinearRaw = 34892;
+  if (photometric == PHOTOMETRIC_CFA || photometric == kLinearRaw) {
+    return TifError{"TIFF mit Kamera-Rohdaten wird nicht unterstützt"};
+  }
+  return TifError{"TIFF mit Farbmodell " + std::to_string(photometric) + " wird nicht unterstützt"};
+}
+
 }  // namespace
 
 std::variant<std::vector<std::uint8_t>, TifError> DecodeTifToDib(const std::uint8_t* data, std::size_t size) {
@@ -185,6 +199,7 @@ std::variant<std::vector<std::uint8_t>, TifError> DecodeTifToDib(const std::uint
   std::uint16_t compression = COMPRESSION_NONE;
   TIFFGetFieldDefaulted(tif.get(), TIFFTAG_COMPRESSION, &compression);
   if (auto missing = MissingCodec(compression)) return *missing;
+  if (auto unknown = UnknownColourModel(photometric)) return *unknown;
 
   const TifLayout layout{width, height, bits, samples, photometric, planar, orientation, sampleFormat};
   if (ReadsBySamples(layout)) return ReadBySamples(tif.get(), layout, [&file] { return Damaged(file); });

@@ -287,6 +287,10 @@ TEST(TifCodec, RefusalsNameTheVariant) {
        "CIE-L*a*b*-TIFF mit 12 Bit je Farbwert wird nicht unterstützt"},
       {WriteSamplePage({16, SAMPLEFORMAT_UINT, PHOTOMETRIC_RGB, 2, std::vector<std::uint64_t>(4)}),
        "TIFF-Datei fehlerhaft: zu wenige Farbwerte je Punkt"},
+      {WriteSamplePage({16, SAMPLEFORMAT_UINT, PHOTOMETRIC_CFA, 1, {1, 2}}),
+       "TIFF mit Kamera-Rohdaten wird nicht unterstützt"},
+      {WriteSamplePage({8, SAMPLEFORMAT_UINT, PHOTOMETRIC_MASK, 1, {1, 2}}),
+       "TIFF mit Farbmodell 4 wird nicht unterstützt"},
   };
   for (const Case& c : cases) {
     const auto decoded = DecodeTifToDib(c.tif.data(), c.tif.size());
