@@ -7,8 +7,11 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "base/dib_pixels.h"
+#include "modules/tif/tif_samples.h"
 
 namespace kamolt {
 namespace {
@@ -136,6 +139,39 @@ std::variant<std::vector<std::uint8_t>, TifError> ReadAsRgba(TIFF* tif, const Me
   return std::move(*dib);
 }
 
+// Compressions whose codec this build of libtiff lacks (the Windows build leaves out several
+// that need further libraries) are named, so the user learns which program can open the file.
+std::optional<TifError> MissingCodec(std::uint16_t compression) {
+  if (TIFFIsCODECConfigured(compression)) return std::nullopt;
+  struct Named {
+    std::uint16_t code;
+    const char* name;
+  };
+  static constexpr Named kNames[] = {{COMPRESSION_LZMA, "LZMA"},         {COMPRESSION_WEBP, "WebP"},
+                                     {COMPRESSION_ZSTD, "Zstandard"},    {COMPRESSION_JBIG, "JBIG"},
+                                     {COMPRESSION_LERC, "LERC"},         {COMPRESSION_JPEG, "JPEG"},
+                                     {COMPRESSION_OJPEG, "JPEG (alt)"},  {34712, "JPEG-2000"},
+                                     {COMPRESSION_PIXARLOG, "PixarLog"}, {COMPRESSION_SGILOG, "SGILog"}};
+  for (const Named& named : kNames) {
+    if (named.code == compression) return TifError{std::string(named.name) + "-komprimiertes TIFF wird nicht unterstützt"};
+  }
+  return TifError{"TIFF mit Kompression " + std::to_string(compression) + " wird nicht unterstützt"};
+}
+
+// Colour models none of the readers knows, named in the user's terms rather than libtiff's.
+std::optional<TifError> UnknownColourModel(std::uint16_t photometric) {
+  constexpr std::uint16_t kKnown[] = {PHOTOMETRIC_MINISWHITE, PHOTOMETRIC_MINISBLACK, PHOTOMETRIC_RGB,
+                                      PHOTOMETRIC_PALETTE,    PHOTOMETRIC_SEPARATED,  PHOTOMETRIC_YCBCR,
+                                      PHOTOMETRIC_CIELAB,     PHOTOMETRIC_ICCLAB,     PHOTOMETRIC_ITULAB,
+                                      PHOTOMETRIC_LOGL,       PHOTOMETRIC_LOGLUV};
+  if (std::find(std::begin(kKnown), std::end(kKnown), photometric) != std::end(kKnown)) return std::nullopt;
+  constexpr std::uint16_t kLinearRaw = 34892;
+  if (photometric == PHOTOMETRIC_CFA || photometric == kLinearRaw) {
+    return TifError{"TIFF mit Kamera-Rohdaten wird nicht unterstützt"};
+  }
+  return TifError{"TIFF mit Farbmodell " + std::to_string(photometric) + " wird nicht unterstützt"};
+}
+
 }  // namespace
 
 std::variant<std::vector<std::uint8_t>, TifError> DecodeTifToDib(const std::uint8_t* data, std::size_t size) {
@@ -160,6 +196,13 @@ std::variant<std::vector<std::uint8_t>, TifError> DecodeTifToDib(const std::uint
   TIFFGetFieldDefaulted(tif.get(), TIFFTAG_ORIENTATION, &orientation);
   TIFFGetFieldDefaulted(tif.get(), TIFFTAG_SAMPLEFORMAT, &sampleFormat);
   TIFFGetField(tif.get(), TIFFTAG_PHOTOMETRIC, &photometric);
+  std::uint16_t compression = COMPRESSION_NONE;
+  TIFFGetFieldDefaulted(tif.get(), TIFFTAG_COMPRESSION, &compression);
+  if (auto missing = MissingCodec(compression)) return *missing;
+  if (auto unknown = UnknownColourModel(photometric)) return *unknown;
+
+  const TifLayout layout{width, height, bits, samples, photometric, planar, orientation, sampleFormat};
+  if (ReadsBySamples(layout)) return ReadBySamples(tif.get(), layout, [&file] { return Damaged(file); });
 
   const bool plainRows = !TIFFIsTiled(tif.get()) && planar == PLANARCONFIG_CONTIG && sampleFormat == SAMPLEFORMAT_UINT &&
                          (orientation == ORIENTATION_TOPLEFT || orientation == ORIENTATION_BOTLEFT);

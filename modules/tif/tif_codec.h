@@ -25,7 +25,9 @@ std::variant<std::vector<std::uint8_t>, TifError> EncodeDibAsTif(const std::uint
 
 // The first page of a TIFF file as a packed bottom-up DIB: 1, 4 and 8 bits for bilevel, grey
 // and palette pages (2-bit ones widened to 4), 24 bits for the rest, whatever the row order,
-// strips or tiles and compression. Cut-off, damaged and absurdly large files are refused.
+// strips or tiles and compression. Deeper, signed and floating-point samples are reduced to
+// 8 bits per channel, CIE L*a*b* is converted to sRGB. Cut-off, damaged and absurdly large
+// files are refused, as are variants no reader here knows, each with its reason.
 std::variant<std::vector<std::uint8_t>, TifError> DecodeTifToDib(const std::uint8_t* data, std::size_t size);
 
 // Pixels past which a page counts as absurdly large.
