@@ -20,7 +20,7 @@ namespace {
 using namespace kamolt;
 
 HGLOBAL ReadTif(const char* fileName) {
-  return module::ReadFileWith(fileName, [](const std::uint8_t* data, std::size_t size) { return DecodeTifToDib(data, size); });
+  return module::ReadFileTelling(fileName, [](const std::uint8_t* data, std::size_t size) { return DecodeTifToDib(data, size); });
 }
 
 INT32 WriteTif(const char* target, HGLOBAL dib, const void* optionBlock) {
