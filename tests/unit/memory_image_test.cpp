@@ -27,7 +27,7 @@ TEST(PlanImageBlock, RoundsThePixelsUpToWholeBuffersAndRefusesWhatNoBitmapHolds)
       {2550, 3300, 24, 65536, true, 25251600, 25296896},
       {0, 10, 8, 65536, false, 0, 0},
       {10, 0, 8, 65536, false, 0, 0},
-      {10, -1, 8, 65536, false, 0, 0},  // a length the source does not know yet
+      {10, -2, 8, 65536, false, 0, 0},
       {10, 10, 7, 65536, false, 0, 0},
       {10, 10, 48, 65536, false, 0, 0},
       {10, 10, 8, 0, false, 0, 0},
@@ -44,6 +44,66 @@ TEST(PlanImageBlock, RoundsThePixelsUpToWholeBuffersAndRefusesWhatNoBitmapHolds)
     EXPECT_EQ(plan->blockBytes, c.rounded + 1064);
   }
   EXPECT_EQ(PlanImageBlock(ImageInfo(2550, 3300, 8, TWPT_GRAY), 65536)->blockBytes, 8455208u);
+}
+
+// A page of unknown length starts with room for a first part and doubles, never past
+// what a bitmap block may be.
+TEST(PlanImageBlock, APageOfUnknownLengthStartsWithSomeRoomAndGrowsWithinBounds) {
+  struct Case {
+    const char* name;
+    int width, bits;
+    TW_UINT32 buffer;
+    int firstRows;
+    std::uint64_t fromRows;  // grown to this first; 0: from the first room
+    std::uint64_t neededRows;
+    int grownRows;  // 0: no block can hold them
+  };
+  const Case cases[] = {
+      {"narrow grey", 100, 8, 65536, 41944, 0, 41945, 83888},
+      {"a buffer larger than the first room", 1000, 8, 8u << 20, 8389, 0, 100000, 100000},
+      {"wide colour", 30000, 24, 65536, 47, 0, 48, 94},
+      {"doubling would pass 2 GiB, the rows still fit", 30000, 24, 65536, 47, 20000, 23000, 23000},
+      {"past 2 GiB", 30000, 24, 65536, 47, 20000, 24000, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TW_IMAGEINFO info = ImageInfo(c.width, 1, c.bits, TWPT_GRAY);
+    info.ImageLength = -1;
+    const auto plan = PlanImageBlock(info, c.buffer);
+    ASSERT_TRUE(plan);
+    EXPECT_TRUE(plan->unknownLength);
+    EXPECT_EQ(plan->height, c.firstRows);
+    EXPECT_GE(plan->roundedBytes, c.buffer);
+    auto start = *plan;
+    if (c.fromRows != 0) start = *GrowImageBlock(*plan, c.fromRows, c.buffer);
+    const auto grown = GrowImageBlock(start, c.neededRows, c.buffer);
+    ASSERT_EQ(grown.has_value(), c.grownRows != 0);
+    if (!grown) continue;
+    EXPECT_EQ(grown->height, c.grownRows);
+    EXPECT_EQ(grown->imageBytes, grown->rowBytes * static_cast<std::uint64_t>(c.grownRows));
+    EXPECT_LE(grown->blockBytes, 0x7fffffffu);
+  }
+}
+
+TEST(ChooseBufferSize, ThePreferredSizeOrOursWithinTheLeastAndMost) {
+  struct Case {
+    bool answered;
+    TW_SETUPMEMXFER setup;  // MinBufSize, MaxBufSize, Preferred
+    TW_UINT32 size;
+  };
+  const Case cases[] = {
+      {true, {10, 20, 4096}, 4096},  // a preferred size is taken as it is
+      {true, {0, TWON_DONTCARE32, 0}, 65536},
+      {true, {100000, TWON_DONTCARE32, 0}, 100000},
+      {true, {1000, 40000, 0}, 40000},
+      {true, {100000, 50000, 0}, 100000},
+      {true, {100000, 0, 0}, 100000},
+      {false, {100000, 0, 4096}, 65536},  // an unanswered query leaves nothing to go by
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ChooseBufferSize(c.setup, c.answered), c.size)
+        << TW_UINT32{c.setup.MinBufSize} << " " << TW_UINT32{c.setup.MaxBufSize} << " " << c.answered;
+  }
 }
 
 TEST(PixelsPerMetre, ConvertsInchesAndCentimetresAndNothingElse) {
