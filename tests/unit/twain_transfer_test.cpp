@@ -494,6 +494,7 @@ TEST_F(TransferTest, APageOfUnknownLengthIsAsLongAsItsRows) {
     run.ProcessTwainEvent(&message, &window);
     EXPECT_EQ(p.BoxTexts(), std::vector<std::string>{});
     ASSERT_EQ(p.images.size(), 1u);
+    ASSERT_NE(p.images[0].handle, nullptr);
     ExpectPicture(p.images[0], c.image, c.image.info.PixelType == TWPT_RGB);
     const std::uint32_t rowBytes = (c.image.info.ImageWidth * c.image.info.BitsPerPixel + 31) / 32 * 4;
     EXPECT_EQ(Get32(p.images[0].block, 20), rowBytes * c.image.info.ImageLength);
