@@ -334,7 +334,10 @@ TEST_F(ScanRunFlowTest, QuirksOfRealSourcesStillGiveThePageOrEndTheRun) {
       EXPECT_EQ(noPicture.caption, "PM_XFERDONE");
       EXPECT_EQ(noPicture.text, "Handle to BitMap Invalid");
     }
-    ASSERT_TRUE(app_->WaitExit(std::chrono::seconds(20))) << "the run neither ends nor asks";
+    if (!app_->WaitExit(std::chrono::seconds(20))) {
+      ADD_FAILURE() << "the run does not end: a box or a question holds it";
+      continue;
+    }
     EXPECT_EQ(app_->ExitCode(), c.written ? 0u : 1u);
     EXPECT_EQ(FileExists(base + ".BMP"), c.written);
     if (!c.written) {
