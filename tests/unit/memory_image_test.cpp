@@ -50,59 +50,28 @@ TEST(PlanImageBlock, RoundsThePixelsUpToWholeBuffersAndRefusesWhatNoBitmapHolds)
 // what a bitmap block may be.
 TEST(PlanImageBlock, APageOfUnknownLengthStartsWithSomeRoomAndGrowsWithinBounds) {
   struct Case {
-    const char* name;
     int width, bits;
     TW_UINT32 buffer;
     int firstRows;
-    std::uint64_t fromRows;  // grown to this first; 0: from the first room
-    std::uint64_t neededRows;
-    int grownRows;  // 0: no block can hold them
+    std::uint64_t fromRows, neededRows;  // grown to fromRows first, unless 0
+    int grownRows;                       // 0: no block holds them
   };
   const Case cases[] = {
-      {"narrow grey", 100, 8, 65536, 41944, 0, 41945, 83888},
-      {"a buffer larger than the first room", 1000, 8, 8u << 20, 8389, 0, 100000, 100000},
-      {"wide colour", 30000, 24, 65536, 47, 0, 48, 94},
-      {"doubling would pass 2 GiB, the rows still fit", 30000, 24, 65536, 47, 20000, 23000, 23000},
-      {"past 2 GiB", 30000, 24, 65536, 47, 20000, 24000, 0},
+      {100, 8, 65536, 41944, 0, 41945, 83888},
+      {1000, 8, 8u << 20, 8389, 0, 100000, 100000},  // a buffer larger than the first room
+      {30000, 24, 65536, 47, 20000, 23000, 23000},   // doubling would pass 2 GiB, the rows fit
+      {30000, 24, 65536, 47, 20000, 24000, 0},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(c.neededRows);
     TW_IMAGEINFO info = ImageInfo(c.width, 1, c.bits, TWPT_GRAY);
     info.ImageLength = -1;
-    const auto plan = PlanImageBlock(info, c.buffer);
-    ASSERT_TRUE(plan);
-    EXPECT_TRUE(plan->unknownLength);
+    auto plan = PlanImageBlock(info, c.buffer);
+    ASSERT_TRUE(plan && plan->unknownLength);
     EXPECT_EQ(plan->height, c.firstRows);
-    EXPECT_GE(plan->roundedBytes, c.buffer);
-    auto start = *plan;
-    if (c.fromRows != 0) start = *GrowImageBlock(*plan, c.fromRows, c.buffer);
-    const auto grown = GrowImageBlock(start, c.neededRows, c.buffer);
-    ASSERT_EQ(grown.has_value(), c.grownRows != 0);
-    if (!grown) continue;
-    EXPECT_EQ(grown->height, c.grownRows);
-    EXPECT_EQ(grown->imageBytes, grown->rowBytes * static_cast<std::uint64_t>(c.grownRows));
-    EXPECT_LE(grown->blockBytes, 0x7fffffffu);
-  }
-}
-
-TEST(ChooseBufferSize, ThePreferredSizeOrOursWithinTheLeastAndMost) {
-  struct Case {
-    bool answered;
-    TW_SETUPMEMXFER setup;  // MinBufSize, MaxBufSize, Preferred
-    TW_UINT32 size;
-  };
-  const Case cases[] = {
-      {true, {10, 20, 4096}, 4096},  // a preferred size is taken as it is
-      {true, {0, TWON_DONTCARE32, 0}, 65536},
-      {true, {100000, TWON_DONTCARE32, 0}, 100000},
-      {true, {1000, 40000, 0}, 40000},
-      {true, {100000, 50000, 0}, 100000},
-      {true, {100000, 0, 0}, 100000},
-      {false, {100000, 0, 4096}, 65536},  // an unanswered query leaves nothing to go by
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(ChooseBufferSize(c.setup, c.answered), c.size)
-        << TW_UINT32{c.setup.MinBufSize} << " " << TW_UINT32{c.setup.MaxBufSize} << " " << c.answered;
+    if (c.fromRows != 0) plan = GrowImageBlock(*plan, c.fromRows, c.buffer);
+    const auto grown = GrowImageBlock(*plan, c.neededRows, c.buffer);
+    EXPECT_EQ(grown ? grown->height : 0, c.grownRows);
   }
 }
 

@@ -87,6 +87,27 @@ class TransferTest : public ::testing::Test {
   int window = 0;
 };
 
+// A fresh acquisition of its own for each row of a table.
+struct Rig {
+  Rig(ScanSettings& settings, TwainWindow parent) : window(parent), run(session, settings) {
+    diagnostics.SetDiagnosticLevel(1);
+    TW_IDENTITY app{};
+    session.TWSetAppIdentity(&app, window);
+  }
+  void Scan() {
+    ASSERT_EQ(run.AcquireImages(window, false, 1), 1);
+    s.eventMessages.push_back(MSG_XFERREADY);
+    int message = 0;
+    run.ProcessTwainEvent(&message, window);
+  }
+  FakeTwainPlatform p;
+  FakeSource s{p};
+  TwainDiagnostics diagnostics{p};
+  TwainSession session{diagnostics};
+  TwainWindow window;
+  TwainAcquisition run;
+};
+
 TEST_F(TransferTest, AGreyPageHasTheSizesOfItsBlockHeaderAndTable) {
   source.images = {PatternImage(2550, 3300, 8, TWPT_GRAY)};
   Scan();
@@ -431,33 +452,19 @@ TEST_F(TransferTest, EarlyFailuresEndThePendingTransferSoTheRunEnds) {
   for (const Case& c : cases) {
     for (const bool last : {false, true}) {
       SCOPED_TRACE(::testing::Message() << c.name << (last ? ", the last page" : ", a page before another"));
-      FakeTwainPlatform p;
-      FakeSource s(p);
-      TwainDiagnostics d(p);
-      d.SetDiagnosticLevel(1);
-      TwainSession fresh(d);
-      TW_IDENTITY app{};
-      fresh.TWSetAppIdentity(&app, &window);
-      TwainAcquisition run(fresh, settings);
-      s.images = {PatternImage(300, 300, 8, TWPT_GRAY), PatternImage(4, 2, 8, TWPT_GRAY)};
-      c.arrange(s, p);
-      if (last) s.images.pop_back();
-      run.AcquireImages(&window, false, 1);
-      s.eventMessages.push_back(MSG_XFERREADY);
-      int message = 0;
-      run.ProcessTwainEvent(&message, &window);
-      ASSERT_EQ(p.boxes.size(), 1u);
-      EXPECT_EQ(p.BoxTexts()[0].substr(0, c.box.size()), c.box);
-      ASSERT_EQ(p.images.size(), last ? 0u : 1u);
-      if (!last) {
-        EXPECT_NE(p.images[0].handle, nullptr);
-      }
-      EXPECT_EQ(p.closesPosted, last ? 1 : 0);
-      EXPECT_EQ(s.CountOf(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET), last ? 0 : 1);
-      EXPECT_EQ(s.CountOf(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER), last ? 1 : 2);
-      EXPECT_EQ(run.FailedImages(), 1);
-      EXPECT_FALSE(fresh.TWIsDSMOpen());
-      EXPECT_EQ(p.LiveBlocks(), 0u);
+      Rig rig(settings, &window);
+      rig.s.images = {PatternImage(300, 300, 8, TWPT_GRAY), PatternImage(4, 2, 8, TWPT_GRAY)};
+      c.arrange(rig.s, rig.p);
+      if (last) rig.s.images.pop_back();
+      rig.Scan();
+      ASSERT_EQ(rig.p.boxes.size(), 1u);
+      EXPECT_EQ(rig.p.BoxTexts()[0].substr(0, c.box.size()), c.box);
+      ASSERT_EQ(rig.p.images.size(), last ? 0u : 1u);
+      EXPECT_EQ(rig.p.closesPosted, last ? 1 : 0);
+      EXPECT_EQ(rig.s.CountOf(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER), last ? 1 : 2);
+      EXPECT_EQ(rig.run.FailedImages(), 1);
+      EXPECT_FALSE(rig.session.TWIsDSMOpen());
+      EXPECT_EQ(rig.p.LiveBlocks(), 0u);
     }
   }
 }
@@ -465,78 +472,47 @@ TEST_F(TransferTest, EarlyFailuresEndThePendingTransferSoTheRunEnds) {
 // Sheet feeders may not know a page's length until it ends: the block grows as its rows
 // come and the picture is as long as they were.
 TEST_F(TransferTest, APageOfUnknownLengthIsAsLongAsItsRows) {
-  struct Case {
-    const char* name;
-    FakeImage image;
-    std::uint32_t rowsPerStrip;
-  };
-  const Case cases[] = {
-      {"short grey page", PatternImage(5, 11, 8, TWPT_GRAY, 5), 2},
-      {"black and white, unpadded", PatternImage(9, 7, 1, TWPT_BW, 2), 3},
-      {"colour page past the first room", PatternImage(4096, 800, 24, TWPT_RGB), 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    FakeTwainPlatform p;
-    FakeSource s(p);
-    TwainDiagnostics d(p);
-    d.SetDiagnosticLevel(1);
-    TwainSession fresh(d);
-    TW_IDENTITY app{};
-    fresh.TWSetAppIdentity(&app, &window);
-    TwainAcquisition run(fresh, settings);
-    s.images = {c.image};
-    s.images[0].lengthUnknown = true;
-    s.images[0].rowsPerStrip = c.rowsPerStrip;
-    ASSERT_EQ(run.AcquireImages(&window, false, 1), 1);
-    s.eventMessages.push_back(MSG_XFERREADY);
-    int message = 0;
-    run.ProcessTwainEvent(&message, &window);
-    EXPECT_EQ(p.BoxTexts(), std::vector<std::string>{});
-    ASSERT_EQ(p.images.size(), 1u);
-    ASSERT_NE(p.images[0].handle, nullptr);
-    ExpectPicture(p.images[0], c.image, c.image.info.PixelType == TWPT_RGB);
-    const std::uint32_t rowBytes = (c.image.info.ImageWidth * c.image.info.BitsPerPixel + 31) / 32 * 4;
-    EXPECT_EQ(Get32(p.images[0].block, 20), rowBytes * c.image.info.ImageLength);
-    EXPECT_EQ(p.LiveBlocks(), 0u);
-    EXPECT_EQ(run.FailedImages(), 0);
+  const FakeImage images[] = {PatternImage(5, 11, 8, TWPT_GRAY, 5), PatternImage(9, 7, 1, TWPT_BW, 2),
+                              PatternImage(4096, 800, 24, TWPT_RGB)};  // past the first room
+  for (const FakeImage& image : images) {
+    SCOPED_TRACE(image.info.ImageWidth);
+    Rig rig(settings, &window);
+    rig.s.images = {image};
+    rig.s.images[0].lengthUnknown = true;
+    rig.s.images[0].rowsPerStrip = 3;
+    rig.Scan();
+    EXPECT_EQ(rig.p.BoxTexts(), std::vector<std::string>{});
+    ASSERT_EQ(rig.p.images.size(), 1u);
+    ASSERT_NE(rig.p.images[0].handle, nullptr);
+    ExpectPicture(rig.p.images[0], image, image.info.PixelType == TWPT_RGB);
+    const std::uint32_t rowBytes = (image.info.ImageWidth * image.info.BitsPerPixel + 31) / 32 * 4;
+    EXPECT_EQ(Get32(rig.p.images[0].block, 20), rowBytes * image.info.ImageLength);
+    EXPECT_EQ(rig.p.LiveBlocks(), 0u);
   }
 }
 
 // A source that names no preferred size still has a least and a most it takes.
 TEST_F(TransferTest, WithoutAPreferredSizeTheBufferKeepsWithinTheSourcesLeastAndMost) {
   struct Case {
-    const char* name;
     TW_SETUPMEMXFER setup;  // MinBufSize, MaxBufSize, Preferred
     TW_UINT32 offered;
   };
   const Case cases[] = {
-      {"a least above ours", {100000, TWON_DONTCARE32, 0}, 100000},
-      {"a most of 0 names no limit", {100000, 0, 0}, 100000},
-      {"a most below ours", {1000, 40000, 0}, 40000},
-      {"a most below the least is not believed", {100000, 50000, 0}, 100000},
+      {{100000, TWON_DONTCARE32, 0}, 100000},
+      {{100000, 0, 0}, 100000},      // a most of 0 names no limit
+      {{1000, 40000, 0}, 40000},
+      {{100000, 50000, 0}, 100000},  // a most below the least is not believed
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    FakeTwainPlatform p;
-    FakeSource s(p);
-    TwainDiagnostics d(p);
-    d.SetDiagnosticLevel(1);
-    TwainSession fresh(d);
-    TW_IDENTITY app{};
-    fresh.TWSetAppIdentity(&app, &window);
-    TwainAcquisition run(fresh, settings);
-    s.images = {PatternImage(30000, 3, 8, TWPT_GRAY)};
-    s.setups = {c.setup, c.setup};
-    ASSERT_EQ(run.AcquireImages(&window, false, 1), 1);
-    s.eventMessages.push_back(MSG_XFERREADY);
-    int message = 0;
-    run.ProcessTwainEvent(&message, &window);
-    ASSERT_EQ(p.images.size(), 1u);
-    ASSERT_FALSE(s.offeredLengths.empty());
-    for (const TW_UINT32 length : s.offeredLengths) EXPECT_EQ(length, c.offered);
-    EXPECT_EQ(p.images[0].block.size(), c.offered * (90000 / c.offered + 1) + 1064u);
-    ExpectPicture(p.images[0], s.images[0], false);
+    SCOPED_TRACE(c.offered);
+    Rig rig(settings, &window);
+    rig.s.images = {PatternImage(30000, 3, 8, TWPT_GRAY)};
+    rig.s.setups = {c.setup, c.setup};
+    rig.Scan();
+    ASSERT_EQ(rig.p.images.size(), 1u);
+    EXPECT_EQ(rig.s.offeredLengths, std::vector<TW_UINT32>(rig.s.offeredLengths.size(), c.offered));
+    EXPECT_EQ(rig.p.images[0].block.size(), c.offered * (90000 / c.offered + 1) + 1064u);
+    ExpectPicture(rig.p.images[0], rig.s.images[0], false);
   }
 }
 
@@ -597,39 +573,21 @@ TEST_F(TransferTest, AFailedEndOfTransferEndsTheRunAndTheSession) {
 
 // A source may answer a strip with nothing while it catches up, but not for ever.
 TEST_F(TransferTest, EmptyStripsAreWaitedForOnlySoLong) {
-  struct Case {
-    std::uint32_t emptyStrips;
-    bool delivered;
-  };
-  const Case cases[] = {{5, true}, {999, true}, {1000000, false}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.emptyStrips);
-    FakeTwainPlatform p;
-    FakeSource s(p);
-    TwainDiagnostics d(p);
-    d.SetDiagnosticLevel(1);
-    TwainSession fresh(d);
-    TW_IDENTITY app{};
-    fresh.TWSetAppIdentity(&app, &window);
-    TwainAcquisition run(fresh, settings);
-    s.images = {PatternImage(4, 2, 8, TWPT_GRAY)};
-    s.images[0].emptyStrips = c.emptyStrips;
-    ASSERT_EQ(run.AcquireImages(&window, false, 1), 1);
-    s.eventMessages.push_back(MSG_XFERREADY);
-    int message = 0;
-    run.ProcessTwainEvent(&message, &window);
-    ASSERT_EQ(p.images.size(), 1u);
-    EXPECT_EQ(p.images[0].handle != nullptr, c.delivered);
-    EXPECT_EQ(p.images[0].pending, 0);
-    EXPECT_EQ(run.FailedImages(), c.delivered ? 0 : 1);
-    EXPECT_EQ(p.BoxTexts(), c.delivered ? std::vector<std::string>{}
-                                        : std::vector<std::string>{"DG_IMAGE/DAT_IMAGEMEMXFER/MSG_GET | No image data in "
-                                                                   "DoMemTransfer"});
-    if (!c.delivered) {
-      EXPECT_EQ(s.CountOf(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET), 1000);
-    }
-    EXPECT_FALSE(fresh.TWIsDSMOpen());
-    EXPECT_EQ(p.LiveBlocks(), 0u);
+  for (const std::uint32_t empty : {5u, 999u, 1000000u}) {
+    SCOPED_TRACE(empty);
+    const bool delivered = empty < 1000;
+    Rig rig(settings, &window);
+    rig.s.images = {PatternImage(4, 2, 8, TWPT_GRAY)};
+    rig.s.images[0].emptyStrips = empty;
+    rig.Scan();
+    ASSERT_EQ(rig.p.images.size(), 1u);
+    EXPECT_EQ(rig.p.images[0].handle != nullptr, delivered);
+    EXPECT_EQ(rig.run.FailedImages(), delivered ? 0 : 1);
+    const std::vector<std::string> failed{"DG_IMAGE/DAT_IMAGEMEMXFER/MSG_GET | No image data in DoMemTransfer"};
+    EXPECT_EQ(rig.p.BoxTexts(), delivered ? std::vector<std::string>{} : failed);
+    EXPECT_EQ(rig.s.CountOf(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET), delivered ? empty + 1 : 1000);
+    EXPECT_FALSE(rig.session.TWIsDSMOpen());
+    EXPECT_EQ(rig.p.LiveBlocks(), 0u);
   }
 }
 
