@@ -28,22 +28,64 @@ void SwapRedBlue(std::uint8_t* row, int width) {
   for (int x = 0; x < width; ++x, row += 3) std::swap(row[0], row[2]);
 }
 
-}  // namespace
-
-std::optional<ImageBlockPlan> PlanImageBlock(const TW_IMAGEINFO& info, TW_UINT32 bufferSize) {
-  if (info.ImageLength <= 0 || bufferSize == 0) return std::nullopt;
-  const auto row = DibRowBytes(info.ImageWidth, info.BitsPerPixel);
-  if (!row) return std::nullopt;
-  ImageBlockPlan plan;
-  plan.width = info.ImageWidth;
-  plan.height = info.ImageLength;
-  plan.bitCount = info.BitsPerPixel;
-  plan.rowBytes = *row;
-  plan.imageBytes = static_cast<std::uint64_t>(*row) * static_cast<std::uint64_t>(info.ImageLength);
+// The plan's rows set to rows; the sizes follow.
+std::optional<ImageBlockPlan> PlanRows(ImageBlockPlan plan, std::uint64_t rows, TW_UINT32 bufferSize) {
+  if (rows == 0 || rows > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) return std::nullopt;
+  plan.height = static_cast<int>(rows);
+  plan.imageBytes = plan.rowBytes * rows;
   plan.roundedBytes = static_cast<std::uint64_t>(bufferSize) * (plan.imageBytes / bufferSize + 1);
   plan.blockBytes = plan.roundedBytes + kImageHeaderRoom;
   if (plan.blockBytes > kLargestBlock) return std::nullopt;
   return plan;
+}
+
+}  // namespace
+
+std::optional<ImageBlockPlan> PlanImageBlock(const TW_IMAGEINFO& info, TW_UINT32 bufferSize) {
+  const bool unknown = info.ImageLength == kUnknownImageLength;
+  if ((info.ImageLength <= 0 && !unknown) || bufferSize == 0) return std::nullopt;
+  const auto row = DibRowBytes(info.ImageWidth, info.BitsPerPixel);
+  if (!row) return std::nullopt;
+  ImageBlockPlan plan;
+  plan.width = info.ImageWidth;
+  plan.bitCount = info.BitsPerPixel;
+  plan.rowBytes = *row;
+  plan.unknownLength = unknown;
+  std::uint64_t rows = static_cast<std::uint64_t>(info.ImageLength);
+  if (unknown) {
+    const std::uint64_t first = std::max<std::uint64_t>(kUnknownLengthFirstBytes, bufferSize);
+    rows = (first + plan.rowBytes - 1) / plan.rowBytes;
+  }
+  return PlanRows(plan, rows, bufferSize);
+}
+
+std::optional<ImageBlockPlan> GrowImageBlock(const ImageBlockPlan& plan, std::uint64_t rows, TW_UINT32 bufferSize) {
+  const std::uint64_t doubled = 2 * static_cast<std::uint64_t>(plan.height);
+  // A page that cannot double may still fit the rows it needs.
+  if (auto grown = PlanRows(plan, std::max(rows, doubled), bufferSize)) return grown;
+  return rows > doubled ? std::nullopt : PlanRows(plan, rows, bufferSize);
+}
+
+std::uint64_t StripEndRow(const ImageBlockPlan& plan, const TW_IMAGEMEMXFER& strip, std::size_t dataBytes) {
+  const std::uint64_t bytesPerRow = strip.BytesPerRow != 0 ? strip.BytesPerRow : plan.rowBytes;
+  const std::uint64_t rows = strip.Rows != 0 ? strip.Rows : dataBytes / bytesPerRow;
+  return std::uint64_t{strip.YOffset} + rows;
+}
+
+TW_UINT32 ChooseBufferSize(const TW_SETUPMEMXFER& setup, bool answered) {
+  if (!answered) return kFallbackBufferSize;
+  // Packed fields are copied out: they may not lie on their natural boundary.
+  const TW_UINT32 preferred = setup.Preferred, least = setup.MinBufSize, most = setup.MaxBufSize;
+  if (preferred != 0) return preferred;
+  TW_UINT32 size = std::max(kFallbackBufferSize, least);
+  // A most of 0 or "don't care" names no limit, and one below the least is not believed.
+  if (most != 0 && most != TWON_DONTCARE32 && most >= least) size = std::min(size, most);
+  return size;
+}
+
+void SetImageHeight(std::uint8_t* block, std::size_t rowBytes, int height) {
+  Put32(block + 8, static_cast<std::uint32_t>(height));
+  Put32(block + 20, static_cast<std::uint32_t>(rowBytes * static_cast<std::size_t>(height)));
 }
 
 void WriteImageHeader(std::uint8_t* block, const ImageBlockPlan& plan, std::uint32_t sizeImage,

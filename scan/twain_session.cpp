@@ -157,8 +157,9 @@ bool TwainSession::TWEnableDS(bool showUI) {
   userInterface_.ModalUI = 0;
   userInterface_.hParent = parent_;
   const TW_UINT16 returnCode = CallSource(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &userInterface_);
-  // A source that could not honour the request as made has not been enabled as asked.
-  if (returnCode != TWRC_SUCCESS) {
+  // A source that had to show its own dialog after all says so with a check-status, and
+  // is enabled all the same: it must be treated as enabled, or it is never disabled.
+  if (returnCode != TWRC_SUCCESS && returnCode != TWRC_CHECKSTATUS) {
     Composed(1, returnCode, "DG_CONTROL/DAT_USERINTERFACE/MSG_ENABLEDS");
     return false;
   }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <optional>
@@ -16,6 +17,9 @@ namespace {
 
 constexpr const char* kUnit = "Dca_acq";
 constexpr const char* kStripOperation = "DG_IMAGE/DAT_IMAGEMEMXFER/MSG_GET";
+// Empty strips in a row after which a page counts as failed: a source catching up now and
+// then stays far below it, one that never delivers does not hang the run.
+constexpr int kMostEmptyStrips = 1000;
 
 }  // namespace
 
@@ -159,14 +163,13 @@ TwainAcquisition::Ending TwainAcquisition::TransferOneImage(TwainWindow window, 
 
   TW_SETUPMEMXFER setup{};
   returnCode = session_.CallSource(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &setup);
-  const TW_UINT32 bufferSize =
-      returnCode == TWRC_SUCCESS && setup.Preferred != 0 ? setup.Preferred : kFallbackBufferSize;
-  const std::optional<ImageBlockPlan> plan = PlanImageBlock(info, bufferSize);
+  const TW_UINT32 bufferSize = ChooseBufferSize(setup, returnCode == TWRC_SUCCESS);
+  std::optional<ImageBlockPlan> plan = PlanImageBlock(info, bufferSize);
   if (!plan) {
     Box(window, 1, "Image size out of range in DoMemTransfer", "Memory Error");
     return Ending::NotStarted;
   }
-  const TW_HANDLE block = platform.AllocMemory(static_cast<std::size_t>(plan->blockBytes));
+  TW_HANDLE block = platform.AllocMemory(static_cast<std::size_t>(plan->blockBytes));
   auto* bytes = block != nullptr ? static_cast<std::uint8_t*>(platform.LockMemory(block)) : nullptr;
   if (bytes == nullptr) {
     if (block != nullptr) platform.FreeMemory(block);
@@ -189,7 +192,7 @@ TwainAcquisition::Ending TwainAcquisition::TransferOneImage(TwainWindow window, 
   }
   const std::uint32_t colours = FillColourTable(window, bytes + kDibHeaderSize, info);
   WriteImageHeader(bytes, *plan, static_cast<std::uint32_t>(plan->roundedBytes), xPerMetre, yPerMetre, colours);
-  std::uint8_t* pixels = bytes + kDibHeaderSize + 4 * colours;
+  const std::size_t pixelOffset = kDibHeaderSize + 4 * colours;
 
   returnCode = session_.CallSource(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &setup);
   if (returnCode != TWRC_SUCCESS) {
@@ -201,25 +204,53 @@ TwainAcquisition::Ending TwainAcquisition::TransferOneImage(TwainWindow window, 
   // offsets, so a source whose rows are not padded like ours, or that sends more than
   // the block holds, cannot write past it.
   // No strip needs more room than the planned block, whatever the source answers this time.
-  const TW_UINT32 stripLength = static_cast<TW_UINT32>(
-      std::min<std::uint64_t>(setup.Preferred != 0 ? setup.Preferred : kFallbackBufferSize, plan->roundedBytes));
+  const TW_UINT32 stripLength =
+      static_cast<TW_UINT32>(std::min<std::uint64_t>(ChooseBufferSize(setup, true), plan->roundedBytes));
   std::unique_ptr<std::uint8_t[]> strip(new (std::nothrow) std::uint8_t[stripLength]());
   if (!strip) {
     release();
     Box(window, 1, "GlobalAlloc Failed in DoMemTransfer", "Memory Error");
     return Ending::NotStarted;
   }
+  std::uint64_t rowsReceived = 0;
+  int emptyStrips = 0;
   do {
     TW_IMAGEMEMXFER transfer{};
     transfer.Memory.Flags = TWMF_APPOWNS | TWMF_POINTER;
     transfer.Memory.Length = stripLength;
     transfer.Memory.TheMem = strip.get();
     returnCode = session_.CallSource(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &transfer);
-    if (returnCode == TWRC_SUCCESS || returnCode == TWRC_XFERDONE) {
-      const TW_UINT32 written = transfer.BytesWritten;
-      PlaceStrip(pixels, *plan, transfer, strip.get(), std::min(written, stripLength));
+    if (returnCode != TWRC_SUCCESS && returnCode != TWRC_XFERDONE) break;
+    const TW_UINT32 written = std::min(TW_UINT32{transfer.BytesWritten}, stripLength);
+    // A source that keeps answering with nothing would be asked for ever.
+    emptyStrips = written == 0 ? emptyStrips + 1 : 0;
+    if (returnCode == TWRC_SUCCESS && emptyStrips >= kMostEmptyStrips) {
+      Box(window, 1, "No image data in DoMemTransfer", kStripOperation);
+      release();
+      return Ending::Failed;
     }
+    if (written == 0) continue;
+    const std::uint64_t endRow = StripEndRow(*plan, transfer, written);
+    if (plan->unknownLength && endRow > static_cast<std::uint64_t>(plan->height)) {
+      if (!GrowBlock(*plan, endRow, bufferSize, pixelOffset, block, bytes)) {
+        Box(window, 1, "Image size out of range in DoMemTransfer", "Memory Error");
+        release();
+        return Ending::Failed;
+      }
+    }
+    rowsReceived = std::max(rowsReceived, std::min<std::uint64_t>(endRow, plan->height));
+    PlaceStrip(bytes + pixelOffset, *plan, transfer, strip.get(), written);
   } while (returnCode == TWRC_SUCCESS);
+
+  if (returnCode == TWRC_XFERDONE && plan->unknownLength) {
+    if (rowsReceived == 0) {
+      Box(window, 1, "No image data in DoMemTransfer", kStripOperation);
+      release();
+      return Ending::Failed;
+    }
+    // The page is as long as its rows came; the room beyond them stays unused.
+    SetImageHeight(bytes, plan->rowBytes, static_cast<int>(rowsReceived));
+  }
 
   switch (returnCode) {
     case TWRC_XFERDONE:
@@ -243,6 +274,26 @@ TwainAcquisition::Ending TwainAcquisition::TransferOneImage(TwainWindow window, 
   }
 }
 
+bool TwainAcquisition::GrowBlock(ImageBlockPlan& plan, std::uint64_t rows, TW_UINT32 bufferSize,
+                                 std::size_t pixelOffset, TW_HANDLE& block, std::uint8_t*& bytes) {
+  TwainPlatform& platform = session_.Platform();
+  const std::optional<ImageBlockPlan> grown = GrowImageBlock(plan, rows, bufferSize);
+  if (!grown) return false;
+  const TW_HANDLE larger = platform.AllocMemory(static_cast<std::size_t>(grown->blockBytes));
+  auto* largerBytes = larger != nullptr ? static_cast<std::uint8_t*>(platform.LockMemory(larger)) : nullptr;
+  if (largerBytes == nullptr) {
+    if (larger != nullptr) platform.FreeMemory(larger);
+    return false;
+  }
+  std::memcpy(largerBytes, bytes, pixelOffset + static_cast<std::size_t>(plan.imageBytes));
+  platform.UnlockMemory(block);
+  platform.FreeMemory(block);
+  block = larger;
+  bytes = largerBytes;
+  plan = *grown;
+  return true;
+}
+
 void TwainAcquisition::EndImage(TwainWindow window, Ending ending, TW_HANDLE image, TW_PENDINGXFERS& pending) {
   TwainPlatform& platform = session_.Platform();
   platform.ShowWaitCursor(false);
@@ -250,13 +301,21 @@ void TwainAcquisition::EndImage(TwainWindow window, Ending ending, TW_HANDLE ima
   if (returnCode != TWRC_SUCCESS) {
     Composed(window, 1, returnCode, "DG_CONTROL / DAT_PENDINGXFERS / MSG_ENDXFER");
     // The count the source would have given is unknown; going on would ask it forever.
+    // Its transfers are reset first: a source still in a transfer refuses to be disabled.
+    ResetPendingTransfers();
     pending.Count = 0;
   }
   if (ending != Ending::Done && ending != Ending::Cancelled) ++failedImages_;
   transfersPending_ = pending.Count != 0;
   if (pending.Count == 0) CloseTwainSession();
-  if (ending == Ending::Done) platform.SendTransferDone(window, image, pending.Count);
-  else platform.SendTransferDone(window, nullptr, 0);
+  if (ending == Ending::Done) {
+    platform.SendTransferDone(window, image, pending.Count);
+  } else if (ending != Ending::NotStarted) {
+    platform.SendTransferDone(window, nullptr, 0);
+  } else if (pending.Count == 0) {
+    // A page that never started has had its box already; the window only has to close.
+    platform.PostClose(window);
+  }
   if ((ending == Ending::Done || ending == Ending::Unknown) && Level() >= 2) {
     char text[32];
     std::snprintf(text, sizeof text, "Images = %d", pending.Count);
@@ -284,14 +343,16 @@ void TwainAcquisition::CloseTwainSession() {
   acquireMode_ = 0;
 }
 
+void TwainAcquisition::ResetPendingTransfers() {
+  TW_PENDINGXFERS pending{};
+  const TW_UINT16 returnCode = session_.CallSource(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &pending);
+  if (returnCode != TWRC_SUCCESS) Composed(nullptr, 1, returnCode, "DG_CONTROL / DAT_PENDINGXFERS / MSG_RESET");
+  transfersPending_ = false;
+}
+
 void TwainAcquisition::EndSession() {
-  if (transfersPending_) {
-    // A source with transfers pending refuses to be disabled until they are reset.
-    TW_PENDINGXFERS pending{};
-    const TW_UINT16 returnCode = session_.CallSource(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &pending);
-    if (returnCode != TWRC_SUCCESS) Composed(nullptr, 1, returnCode, "DG_CONTROL / DAT_PENDINGXFERS / MSG_RESET");
-    transfersPending_ = false;
-  }
+  // A source with transfers pending refuses to be disabled until they are reset.
+  if (transfersPending_) ResetPendingTransfers();
   // Each step only in the state it belongs to, so an acquisition already taken down, or
   // never fully started, asks the source nothing it would refuse.
   if (session_.TWIsDSEnabled() && !session_.TWDisableDS()) return;

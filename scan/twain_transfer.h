@@ -3,10 +3,12 @@
 // filter the scan module's messages through the source and, on its transfer-ready
 // message, bring every pending image over by memory transfer into a bitmap block that is
 // sent to the scan module window.
+#include <cstddef>
 #include <cstdint>
 
 #include "base/scan_settings.h"
 #include "base/twain_types.h"
+#include "scan/memory_image.h"
 #include "scan/twain_session.h"
 
 namespace kamolt {
@@ -47,6 +49,11 @@ class TwainAcquisition {
   // Writes the colour table the pixel type calls for; returns its number of entries.
   std::uint32_t FillColourTable(TwainWindow window, std::uint8_t* table, const TW_IMAGEINFO& info);
   bool QueryOneValue(TW_UINT16 cap, TW_UINT32& item, TW_UINT16& returnCode);
+  // Moves the page into a block with room for at least rows rows; false, with the old
+  // block kept, when there is no such block.
+  bool GrowBlock(ImageBlockPlan& plan, std::uint64_t rows, TW_UINT32 bufferSize, std::size_t pixelOffset,
+                 TW_HANDLE& block, std::uint8_t*& bytes);
+  void ResetPendingTransfers();
   void EndImage(TwainWindow window, Ending ending, TW_HANDLE image, TW_PENDINGXFERS& pending);
 
   TwainSession& session_;

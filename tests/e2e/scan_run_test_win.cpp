@@ -303,6 +303,52 @@ TEST_F(ScanRunFlowTest, PagesThatFailAreNotCountedAndTheExitCodeSaysHowManyWereW
   }
 }
 
+// Sources that behave as real ones may: the length known only when the page ends, no
+// preferred buffer and a least one above 64 KiB, their own dialog shown although asked
+// not to, strips of nothing before the rows, or nothing but such strips.
+TEST_F(ScanRunFlowTest, QuirksOfRealSourcesStillGiveThePageOrEndTheRun) {
+  struct Case {
+    const char* name;
+    const char* script;
+    const char* base;
+    bool written;
+  };
+  const Case cases[] = {
+      {"length unknown until the end", "UnknownLength=1\n", "L", true},
+      {"a least buffer above 64 KiB", "PreferredBuffer=0\nMinBuffer=100000\n", "B", true},
+      {"its dialog shown anyway", "CheckStatusOnEnable=1\n", "U", true},
+      {"a few empty strips", "EmptyStrips=5\n", "E", true},
+      {"nothing but empty strips", "EmptyStrips=100000000\n", "N", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DeleteFileA(HandOffFile().c_str());
+    ScannerScript script(std::string("[Scanner]\nPages=1\n") + c.script);
+    const std::string base = Pic(std::string(c.base) + "01");
+    Run("-S /CBMP /P96 /F2.54X2.54 /G /X " + base);
+    if (!c.written) {
+      const MessageBoxSeen noData = Answer();
+      EXPECT_EQ(noData.caption, kStripOperation);
+      EXPECT_EQ(noData.text, "No image data in DoMemTransfer");
+      const MessageBoxSeen noPicture = Answer();
+      EXPECT_EQ(noPicture.caption, "PM_XFERDONE");
+      EXPECT_EQ(noPicture.text, "Handle to BitMap Invalid");
+    }
+    if (!app_->WaitExit(std::chrono::seconds(20))) {
+      ADD_FAILURE() << "the run does not end: a box or a question holds it";
+      continue;
+    }
+    EXPECT_EQ(app_->ExitCode(), c.written ? 0u : 1u);
+    EXPECT_EQ(FileExists(base + ".BMP"), c.written);
+    if (!c.written) {
+      EXPECT_FALSE(FileExists(HandOffFile()));
+      continue;
+    }
+    ExpectPage(base + ".BMP", 1, Looks::Grey);
+    EXPECT_EQ(ReadFileBytes(HandOffFile()), base + ".BMP'1'S");
+  }
+}
+
 TEST_F(ScanRunFlowTest, WithoutTheSourceManagerTheBoxSaysSoAndNothingIsWritten) {
   ScannerScript script("[Scanner]\nPages=1\n");
   SourceManagerAway away;

@@ -27,7 +27,7 @@ TEST(PlanImageBlock, RoundsThePixelsUpToWholeBuffersAndRefusesWhatNoBitmapHolds)
       {2550, 3300, 24, 65536, true, 25251600, 25296896},
       {0, 10, 8, 65536, false, 0, 0},
       {10, 0, 8, 65536, false, 0, 0},
-      {10, -1, 8, 65536, false, 0, 0},  // a length the source does not know yet
+      {10, -2, 8, 65536, false, 0, 0},
       {10, 10, 7, 65536, false, 0, 0},
       {10, 10, 48, 65536, false, 0, 0},
       {10, 10, 8, 0, false, 0, 0},
@@ -44,6 +44,35 @@ TEST(PlanImageBlock, RoundsThePixelsUpToWholeBuffersAndRefusesWhatNoBitmapHolds)
     EXPECT_EQ(plan->blockBytes, c.rounded + 1064);
   }
   EXPECT_EQ(PlanImageBlock(ImageInfo(2550, 3300, 8, TWPT_GRAY), 65536)->blockBytes, 8455208u);
+}
+
+// A page of unknown length starts with room for a first part and doubles, never past
+// what a bitmap block may be.
+TEST(PlanImageBlock, APageOfUnknownLengthStartsWithSomeRoomAndGrowsWithinBounds) {
+  struct Case {
+    int width, bits;
+    TW_UINT32 buffer;
+    int firstRows;
+    std::uint64_t fromRows, neededRows;  // grown to fromRows first, unless 0
+    int grownRows;                       // 0: no block holds them
+  };
+  const Case cases[] = {
+      {100, 8, 65536, 41944, 0, 41945, 83888},
+      {1000, 8, 8u << 20, 8389, 0, 100000, 100000},  // a buffer larger than the first room
+      {30000, 24, 65536, 47, 20000, 23000, 23000},   // doubling would pass 2 GiB, the rows fit
+      {30000, 24, 65536, 47, 20000, 24000, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.neededRows);
+    TW_IMAGEINFO info = ImageInfo(c.width, 1, c.bits, TWPT_GRAY);
+    info.ImageLength = -1;
+    auto plan = PlanImageBlock(info, c.buffer);
+    ASSERT_TRUE(plan && plan->unknownLength);
+    EXPECT_EQ(plan->height, c.firstRows);
+    if (c.fromRows != 0) plan = GrowImageBlock(*plan, c.fromRows, c.buffer);
+    const auto grown = GrowImageBlock(*plan, c.neededRows, c.buffer);
+    EXPECT_EQ(grown ? grown->height : 0, c.grownRows);
+  }
 }
 
 TEST(PixelsPerMetre, ConvertsInchesAndCentimetresAndNothingElse) {

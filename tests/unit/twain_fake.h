@@ -148,6 +148,8 @@ struct FakeImage {
   std::uint32_t rowsPerStrip = 0;  // 0: as many as the offered length holds
   // What the strip requests answer instead of delivering the image (cancel, failure...).
   TW_UINT16 refuseWith = TWRC_SUCCESS;
+  bool lengthUnknown = false;     // the image info reports the length as -1
+  std::uint32_t emptyStrips = 0;  // strips answered with success and no data before the rows
 };
 
 struct Call {
@@ -260,7 +262,11 @@ class FakeSource {
       case DAT_CAPABILITY: return Capability(msg, static_cast<TW_CAPABILITY*>(data));
       case DAT_IMAGELAYOUT: layouts.push_back(*static_cast<TW_IMAGELAYOUT*>(data)); break;
       case DAT_IMAGEINFO:
-        if (image_ < images.size()) *static_cast<TW_IMAGEINFO*>(data) = images[image_].info;
+        if (image_ < images.size()) {
+          auto* info = static_cast<TW_IMAGEINFO*>(data);
+          *info = images[image_].info;
+          if (images[image_].lengthUnknown) info->ImageLength = -1;
+        }
         break;
       case DAT_SETUPMEMXFER: {
         TW_SETUPMEMXFER setup{0, 0xffffffff, 65536};
@@ -277,6 +283,7 @@ class FakeSource {
         auto* pending = static_cast<TW_PENDINGXFERS*>(data);
         ++image_;
         row_ = 0;
+        emptySent_ = 0;
         if (!pendingAfter.empty()) {
           pending->Count = pendingAfter.front();
           pendingAfter.pop_front();
@@ -337,6 +344,12 @@ class FakeSource {
     if (image_ >= images.size()) return TWRC_FAILURE;
     const FakeImage& image = images[image_];
     if (image.refuseWith != TWRC_SUCCESS) return image.refuseWith;
+    if (emptySent_ < image.emptyStrips) {
+      ++emptySent_;
+      transfer->BytesWritten = 0;
+      transfer->Rows = 0;
+      return TWRC_SUCCESS;
+    }
     const std::uint32_t height = static_cast<std::uint32_t>(image.info.ImageLength);
     std::uint32_t rows = transfer->Memory.Length / image.sourceRowBytes;
     if (image.rowsPerStrip != 0 && image.rowsPerStrip < rows) rows = image.rowsPerStrip;
@@ -362,6 +375,7 @@ class FakeSource {
   std::map<std::tuple<TW_UINT32, TW_UINT16, TW_UINT16>, TW_UINT16> always_;
   std::size_t image_ = 0;
   std::uint32_t row_ = 0;
+  std::uint32_t emptySent_ = 0;
 };
 
 inline TW_IMAGEINFO ImageInfo(int width, int height, int bitsPerPixel, TW_INT16 pixelType, double dpi = 300) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 #include <variant>
 
 #include "base/dib.h"
@@ -84,6 +85,27 @@ class TransferTest : public ::testing::Test {
   ScanSettings settings;
   TwainAcquisition acquisition;
   int window = 0;
+};
+
+// A fresh acquisition of its own for each row of a table.
+struct Rig {
+  Rig(ScanSettings& settings, TwainWindow parent) : window(parent), run(session, settings) {
+    diagnostics.SetDiagnosticLevel(1);
+    TW_IDENTITY app{};
+    session.TWSetAppIdentity(&app, window);
+  }
+  void Scan() {
+    ASSERT_EQ(run.AcquireImages(window, false, 1), 1);
+    s.eventMessages.push_back(MSG_XFERREADY);
+    int message = 0;
+    run.ProcessTwainEvent(&message, window);
+  }
+  FakeTwainPlatform p;
+  FakeSource s{p};
+  TwainDiagnostics diagnostics{p};
+  TwainSession session{diagnostics};
+  TwainWindow window;
+  TwainAcquisition run;
 };
 
 TEST_F(TransferTest, AGreyPageHasTheSizesOfItsBlockHeaderAndTable) {
@@ -400,6 +422,8 @@ TEST_F(TransferTest, AtLevelTwoEachImageIsDumpedAndCountedAndAtThreeAnnounced) {
   EXPECT_EQ(platform.BoxTexts()[2], "DG_IMAGE/DAT_IMAGEMEMXFER/MSG_GET | TWRC_XFERDONE");
 }
 
+// A page that never started has had its own box; the window hears of it only when it
+// must close because that page was the last.
 TEST_F(TransferTest, EarlyFailuresEndThePendingTransferSoTheRunEnds) {
   struct Case {
     const char* name;
@@ -421,36 +445,74 @@ TEST_F(TransferTest, EarlyFailuresEndThePendingTransferSoTheRunEnds) {
       {"absurd size",
        [](FakeSource& s, FakeTwainPlatform&) { s.images[0].info = testing::ImageInfo(200000, 200000, 24, TWPT_RGB); },
        "Memory Error | Image size out of range in DoMemTransfer"},
-      {"unknown length",
-       [](FakeSource& s, FakeTwainPlatform&) { s.images[0].info.ImageLength = -1; },
+      {"negative length that is not the unknown one",
+       [](FakeSource& s, FakeTwainPlatform&) { s.images[0].info.ImageLength = -2; },
        "Memory Error | Image size out of range in DoMemTransfer"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    FakeTwainPlatform p;
-    FakeSource s(p);
-    TwainDiagnostics d(p);
-    d.SetDiagnosticLevel(1);
-    TwainSession fresh(d);
-    TW_IDENTITY app{};
-    fresh.TWSetAppIdentity(&app, &window);
-    TwainAcquisition run(fresh, settings);
-    s.images = {PatternImage(300, 300, 8, TWPT_GRAY), PatternImage(4, 2, 8, TWPT_GRAY)};
-    c.arrange(s, p);
-    run.AcquireImages(&window, false, 1);
-    s.eventMessages.push_back(MSG_XFERREADY);
-    int message = 0;
-    run.ProcessTwainEvent(&message, &window);
-    ASSERT_EQ(p.boxes.size(), 1u);
-    EXPECT_EQ(p.BoxTexts()[0].substr(0, c.box.size()), c.box);
-    ASSERT_EQ(p.images.size(), 2u);
-    EXPECT_EQ(p.images[0].handle, nullptr);
-    EXPECT_EQ(p.images[0].pending, 0);
-    EXPECT_NE(p.images[1].handle, nullptr);
-    EXPECT_EQ(s.CountOf(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET), 1);
-    EXPECT_EQ(s.CountOf(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER), 2);
-    EXPECT_FALSE(fresh.TWIsDSMOpen());
-    EXPECT_EQ(p.LiveBlocks(), 0u);
+    for (const bool last : {false, true}) {
+      SCOPED_TRACE(::testing::Message() << c.name << (last ? ", the last page" : ", a page before another"));
+      Rig rig(settings, &window);
+      rig.s.images = {PatternImage(300, 300, 8, TWPT_GRAY), PatternImage(4, 2, 8, TWPT_GRAY)};
+      c.arrange(rig.s, rig.p);
+      if (last) rig.s.images.pop_back();
+      rig.Scan();
+      ASSERT_EQ(rig.p.boxes.size(), 1u);
+      EXPECT_EQ(rig.p.BoxTexts()[0].substr(0, c.box.size()), c.box);
+      ASSERT_EQ(rig.p.images.size(), last ? 0u : 1u);
+      EXPECT_EQ(rig.p.closesPosted, last ? 1 : 0);
+      EXPECT_EQ(rig.s.CountOf(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER), last ? 1 : 2);
+      EXPECT_EQ(rig.run.FailedImages(), 1);
+      EXPECT_FALSE(rig.session.TWIsDSMOpen());
+      EXPECT_EQ(rig.p.LiveBlocks(), 0u);
+    }
+  }
+}
+
+// Sheet feeders may not know a page's length until it ends: the block grows as its rows
+// come and the picture is as long as they were.
+TEST_F(TransferTest, APageOfUnknownLengthIsAsLongAsItsRows) {
+  const FakeImage images[] = {PatternImage(5, 11, 8, TWPT_GRAY, 5), PatternImage(9, 7, 1, TWPT_BW, 2),
+                              PatternImage(4096, 800, 24, TWPT_RGB)};  // past the first room
+  for (const FakeImage& image : images) {
+    SCOPED_TRACE(image.info.ImageWidth);
+    Rig rig(settings, &window);
+    rig.s.images = {image};
+    rig.s.images[0].lengthUnknown = true;
+    rig.s.images[0].rowsPerStrip = 3;
+    rig.Scan();
+    EXPECT_EQ(rig.p.BoxTexts(), std::vector<std::string>{});
+    ASSERT_EQ(rig.p.images.size(), 1u);
+    ASSERT_NE(rig.p.images[0].handle, nullptr);
+    ExpectPicture(rig.p.images[0], image, image.info.PixelType == TWPT_RGB);
+    const std::uint32_t rowBytes = (image.info.ImageWidth * image.info.BitsPerPixel + 31) / 32 * 4;
+    EXPECT_EQ(Get32(rig.p.images[0].block, 20), rowBytes * image.info.ImageLength);
+    EXPECT_EQ(rig.p.LiveBlocks(), 0u);
+  }
+}
+
+// A source that names no preferred size still has a least and a most it takes.
+TEST_F(TransferTest, WithoutAPreferredSizeTheBufferKeepsWithinTheSourcesLeastAndMost) {
+  struct Case {
+    TW_SETUPMEMXFER setup;  // MinBufSize, MaxBufSize, Preferred
+    TW_UINT32 offered;
+  };
+  const Case cases[] = {
+      {{100000, TWON_DONTCARE32, 0}, 100000},
+      {{100000, 0, 0}, 100000},      // a most of 0 names no limit
+      {{1000, 40000, 0}, 40000},
+      {{100000, 50000, 0}, 100000},  // a most below the least is not believed
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.offered);
+    Rig rig(settings, &window);
+    rig.s.images = {PatternImage(30000, 3, 8, TWPT_GRAY)};
+    rig.s.setups = {c.setup, c.setup};
+    rig.Scan();
+    ASSERT_EQ(rig.p.images.size(), 1u);
+    EXPECT_EQ(rig.s.offeredLengths, std::vector<TW_UINT32>(rig.s.offeredLengths.size(), c.offered));
+    EXPECT_EQ(rig.p.images[0].block.size(), c.offered * (90000 / c.offered + 1) + 1064u);
+    ExpectPicture(rig.p.images[0], rig.s.images[0], false);
   }
 }
 
@@ -483,17 +545,60 @@ TEST_F(TransferTest, EveryStripIsOfferedTheSameBufferOfThePreferredSize) {
   ExpectPicture(platform.images[0], source.images[0], false);
 }
 
+// A source left in its transfer after a failed end refuses to be disabled: its transfers
+// are reset first, and the session closes.
 TEST_F(TransferTest, AFailedEndOfTransferEndsTheRunAndTheSession) {
+  using Triplet = std::tuple<TW_UINT32, TW_UINT16, TW_UINT16>;
   source.images = {PatternImage(4, 2, 8, TWPT_GRAY), PatternImage(4, 2, 8, TWPT_GRAY)};
   source.AlwaysAnswer(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, TWRC_FAILURE);
-  source.AlwaysAnswer(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, TWRC_FAILURE);
   Scan();
   ASSERT_EQ(platform.images.size(), 1u);
   EXPECT_NE(platform.images[0].handle, nullptr);
   EXPECT_EQ(platform.images[0].pending, 0);
-  EXPECT_EQ(acquisition.AcquireMode(), 0);
-  ASSERT_GE(platform.boxes.size(), 1u);
+  std::vector<Triplet> calls;
+  for (const Triplet& t : source.Triplets()) {
+    if (std::get<1>(t) != DAT_STATUS) calls.push_back(t);
+  }
+  const std::vector<Triplet> ending{{DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER},
+                                    {DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET},
+                                    {DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS},
+                                    {DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS},
+                                    {DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM}};
+  ASSERT_GE(calls.size(), ending.size());
+  EXPECT_EQ(std::vector<Triplet>(calls.end() - static_cast<std::ptrdiff_t>(ending.size()), calls.end()), ending);
+  ExpectSessionClosed();
+  ASSERT_EQ(platform.boxes.size(), 1u);
   EXPECT_NE(platform.boxes[0].text.find("DG_CONTROL / DAT_PENDINGXFERS / MSG_ENDXFER"), std::string::npos);
+}
+
+// A source may answer a strip with nothing while it catches up, but not for ever.
+TEST_F(TransferTest, EmptyStripsAreWaitedForOnlySoLong) {
+  for (const std::uint32_t empty : {5u, 999u, 1000000u}) {
+    SCOPED_TRACE(empty);
+    const bool delivered = empty < 1000;
+    Rig rig(settings, &window);
+    rig.s.images = {PatternImage(4, 2, 8, TWPT_GRAY)};
+    rig.s.images[0].emptyStrips = empty;
+    rig.Scan();
+    ASSERT_EQ(rig.p.images.size(), 1u);
+    EXPECT_EQ(rig.p.images[0].handle != nullptr, delivered);
+    EXPECT_EQ(rig.run.FailedImages(), delivered ? 0 : 1);
+    const std::vector<std::string> failed{"DG_IMAGE/DAT_IMAGEMEMXFER/MSG_GET | No image data in DoMemTransfer"};
+    EXPECT_EQ(rig.p.BoxTexts(), delivered ? std::vector<std::string>{} : failed);
+    EXPECT_EQ(rig.s.CountOf(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET), delivered ? empty + 1 : 1000);
+    EXPECT_FALSE(rig.session.TWIsDSMOpen());
+    EXPECT_EQ(rig.p.LiveBlocks(), 0u);
+  }
+}
+
+TEST_F(TransferTest, ASourceThatShowsItsDialogAnywayIsScannedAndClosed) {
+  source.images = {PatternImage(4, 2, 8, TWPT_GRAY)};
+  source.Answer(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, {TWRC_CHECKSTATUS});
+  Scan();
+  ASSERT_EQ(platform.images.size(), 1u);
+  EXPECT_NE(platform.images[0].handle, nullptr);
+  EXPECT_EQ(platform.BoxTexts(), std::vector<std::string>{});
+  ExpectSessionClosed();
 }
 
 TEST_F(TransferTest, TransferReadyBeforeArmingIsRefused) {

@@ -4,6 +4,8 @@
 // any access past them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstring>
 #include <map>
 #include <memory>
@@ -137,7 +139,10 @@ class SourceDriver : public ::testing::Test {
   // Brings a fresh source to the state: 3 closed, 4 open, 5 enabled, 6 a page offered,
   // 7 one strip of it taken.
   void ToState(int state, const std::string& script = "Pages=2\n") {
-    if (state >= 4) Open("[Scanner]\n" + script);
+    if (state >= 4) {
+      Open("[Scanner]\n" + script);
+      ASSERT_EQ(SetCap(ICAP_XFERMECH, TWTY_UINT16, TWSX_MEMORY), TWRC_SUCCESS);
+    }
     if (state >= 5) {
       ASSERT_EQ(Enable(state == 5), TWRC_SUCCESS);
     }
@@ -159,7 +164,8 @@ class SourceDriver : public ::testing::Test {
                          std::vector<TW_IMAGEMEMXFER>* strips = nullptr) {
     const TW_IMAGEINFO info = Info();
     const std::size_t packed = (static_cast<std::size_t>(info.ImageWidth) * info.BitsPerPixel + 7) / 8;
-    rows.assign(packed * static_cast<std::size_t>(info.ImageLength), 0xcd);
+    // A length the source does not know yet (-1) grows with the strips.
+    rows.assign(packed * static_cast<std::size_t>(std::max<TW_INT32>(info.ImageLength, 0)), 0xcd);
     std::vector<std::uint8_t> buffer(bufferSize);
     TW_UINT16 result;
     do {
@@ -174,6 +180,7 @@ class SourceDriver : public ::testing::Test {
       EXPECT_LE(written, bufferSize);
       EXPECT_EQ(written, stripRows * rowBytes);
       EXPECT_GE(rowBytes, packed);
+      if ((top + stripRows) * packed > rows.size()) rows.resize((top + stripRows) * packed, 0xcd);
       for (TW_UINT32 r = 0; r < stripRows; ++r) {
         std::memcpy(&rows[(top + r) * packed], &buffer[r * rowBytes], packed);
       }

@@ -126,11 +126,19 @@ TEST(VirtualScannerScript, ReadsEveryKeyAndKeepsDefaultsForNonsense) {
          c.imageWidth = -4;
          c.imageLength = 2000000000;
        })},
-      {"[Scanner]\nCloseRequest=1\nStrictMechanism=1\nPixelFlavor=1\n", with([](ScannerConfig& c) {
+      {"[Scanner]\nCloseRequest=1\nStrictMechanism=0\nPixelFlavor=1\n", with([](ScannerConfig& c) {
          c.closeRequest = true;
-         c.strictMechanism = true;
+         c.strictMechanism = false;
          c.pixelFlavor = TWPF_VANILLA;
        })},
+      {"[Scanner]\nUnknownLength=1\nMinBuffer=100000\nCheckStatusOnEnable=1\nEmptyStrips=5\n",
+       with([](ScannerConfig& c) {
+         c.unknownLength = true;
+         c.minBuffer = 100000;
+         c.checkStatusOnEnable = true;
+         c.emptyStrips = 5;
+       })},
+      {"[Scanner]\nMinBuffer=-3\nEmptyStrips=many\n", ScannerConfig{}},
       {"[Scanner]\nPixelType= palette\n", with([](ScannerConfig& c) { c.onlyPixelType = TWPT_PALETTE; })},
       {"[Scanner]\nPixelType=CMYK\n", with([](ScannerConfig&) {})},
       {"[Scanner]\nUnsupported= icap_pixelflavor , DAT_PALETTE8,NOPE,,ICAP_UNITS\n", with([](ScannerConfig& c) {
@@ -156,6 +164,10 @@ TEST(VirtualScannerScript, ReadsEveryKeyAndKeepsDefaultsForNonsense) {
     EXPECT_EQ(got.strictMechanism, want.strictMechanism);
     EXPECT_EQ(got.pixelFlavor, want.pixelFlavor);
     EXPECT_EQ(got.onlyPixelType, want.onlyPixelType);
+    EXPECT_EQ(got.unknownLength, want.unknownLength);
+    EXPECT_EQ(got.minBuffer, want.minBuffer);
+    EXPECT_EQ(got.checkStatusOnEnable, want.checkStatusOnEnable);
+    EXPECT_EQ(got.emptyStrips, want.emptyStrips);
   }
 }
 

@@ -83,6 +83,7 @@ TEST_F(VirtualSourceStates, EveryTripletAnswersOnlyInItsStates) {
 
 TEST_F(VirtualSourceStates, OneSessionRunsThroughAllStatesAndBack) {
   Open("[Scanner]\nPages=1\n");
+  ASSERT_EQ(SetCap(ICAP_XFERMECH, TWTY_UINT16, TWSX_MEMORY), TWRC_SUCCESS);
   ASSERT_EQ(Enable(false), TWRC_SUCCESS);
   EXPECT_EQ(source->State(), 5);
   ASSERT_EQ(host.wakes.size(), 1u);

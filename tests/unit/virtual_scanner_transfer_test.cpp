@@ -2,6 +2,8 @@
 // script's faults.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 
 #include "tests/unit/virtual_scanner_fake.h"
@@ -12,10 +14,10 @@ namespace {
 class VirtualSourceTransfer : public SourceDriver {
  protected:
   // Opens with the script, sets the pixel type and a small frame at 100 dpi, and enables.
-  // Opens with the script, sets the pixel type and a small frame at 100 dpi, and enables.
-  void Prepare(const std::string& script, TW_UINT16 pixelType, int bitDepth) {
+  // The mechanism is memory unless named: the source is strict about it.
+  void Prepare(const std::string& script, TW_UINT16 pixelType, int bitDepth, TW_UINT16 mechanism = TWSX_MEMORY) {
     Open("[Scanner]\n" + script);
-    ASSERT_EQ(SetCap(ICAP_XFERMECH, TWTY_UINT16, TWSX_MEMORY), TWRC_SUCCESS);
+    ASSERT_EQ(SetCap(ICAP_XFERMECH, TWTY_UINT16, mechanism), TWRC_SUCCESS);
     ASSERT_EQ(SetCap(ICAP_PIXELTYPE, TWTY_UINT16, pixelType), TWRC_SUCCESS);
     ASSERT_EQ(SetCap(ICAP_BITDEPTH, TWTY_UINT16, static_cast<TW_UINT32>(bitDepth)), TWRC_SUCCESS);
     SmallFrame();
@@ -131,7 +133,7 @@ TEST_F(VirtualSourceTransfer, BuffersThatCannotHoldARowAreRefused) {
 }
 
 struct MechanismCase {
-  bool strict;
+  const char* script;
   TW_UINT16 mechanism;
   TW_UINT16 memoryResult;
   TW_UINT16 nativeResult;
@@ -139,17 +141,19 @@ struct MechanismCase {
 
 TEST_F(VirtualSourceTransfer, StrictScriptRefusesTheOtherMechanism) {
   const MechanismCase cases[] = {
-      {false, TWSX_NATIVE, TWRC_XFERDONE, TWRC_XFERDONE},
-      {false, TWSX_MEMORY, TWRC_XFERDONE, TWRC_XFERDONE},
-      {true, TWSX_NATIVE, TWRC_FAILURE, TWRC_XFERDONE},
-      {true, TWSX_MEMORY, TWRC_XFERDONE, TWRC_FAILURE},
+      {"StrictMechanism=0\n", TWSX_NATIVE, TWRC_XFERDONE, TWRC_XFERDONE},
+      {"StrictMechanism=0\n", TWSX_MEMORY, TWRC_XFERDONE, TWRC_XFERDONE},
+      {"StrictMechanism=1\n", TWSX_NATIVE, TWRC_FAILURE, TWRC_XFERDONE},
+      {"StrictMechanism=1\n", TWSX_MEMORY, TWRC_XFERDONE, TWRC_FAILURE},
+      {"", TWSX_NATIVE, TWRC_FAILURE, TWRC_XFERDONE},  // strict unless told otherwise
+      {"", TWSX_MEMORY, TWRC_XFERDONE, TWRC_FAILURE},
   };
   for (const MechanismCase& c : cases) {
     for (const bool memory : {true, false}) {
-      SCOPED_TRACE(::testing::Message() << "strict " << c.strict << " mechanism " << c.mechanism << " memory "
+      SCOPED_TRACE(::testing::Message() << "script " << c.script << " mechanism " << c.mechanism << " memory "
                                         << memory);
       Restart();
-      Open(c.strict ? "[Scanner]\nStrictMechanism=1\n" : "");
+      Open(std::string("[Scanner]\n") + c.script);
       ASSERT_EQ(SetCap(ICAP_XFERMECH, TWTY_UINT16, c.mechanism), TWRC_SUCCESS);
       SmallFrame();
       ASSERT_EQ(Enable(false), TWRC_SUCCESS);
@@ -169,6 +173,53 @@ TEST_F(VirtualSourceTransfer, StrictScriptRefusesTheOtherMechanism) {
         EXPECT_EQ(source->State(), 6);
       }
     }
+  }
+}
+
+// The script's stand-ins for what real sources do: a length known only at the end, a
+// least buffer above 64 KiB, a check-status from enabling, strips of nothing.
+TEST_F(VirtualSourceTransfer, ScriptedQuirksOfRealSources) {
+  struct Case {
+    const char* script;
+    TW_UINT16 enabled;
+    TW_INT32 reportedLength;
+    TW_UINT32 least;
+    TW_UINT32 buffer;
+    TW_UINT16 result;
+    std::size_t emptyStrips;
+  };
+  const Case cases[] = {
+      {"UnknownLength=1\n", TWRC_SUCCESS, -1, 37, 370, TWRC_XFERDONE, 0},
+      {"MinBuffer=100000\n", TWRC_SUCCESS, 23, 100000, 65536, TWRC_FAILURE, 0},
+      {"MinBuffer=100000\n", TWRC_SUCCESS, 23, 100000, 100000, TWRC_XFERDONE, 0},
+      {"MinBuffer=10\n", TWRC_SUCCESS, 23, 37, 37, TWRC_XFERDONE, 0},
+      {"CheckStatusOnEnable=1\n", TWRC_CHECKSTATUS, 23, 37, 4096, TWRC_XFERDONE, 0},
+      {"EmptyStrips=3\n", TWRC_SUCCESS, 23, 37, 4096, TWRC_XFERDONE, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.script);
+    Restart();
+    Open(std::string("[Scanner]\n") + c.script);
+    ASSERT_EQ(SetCap(ICAP_XFERMECH, TWTY_UINT16, TWSX_MEMORY), TWRC_SUCCESS);
+    ASSERT_EQ(SetCap(ICAP_PIXELTYPE, TWTY_UINT16, TWPT_GRAY), TWRC_SUCCESS);
+    SmallFrame();
+    ASSERT_EQ(Enable(false), c.enabled);
+    ASSERT_EQ(NextNotice(), MSG_XFERREADY);
+    EXPECT_EQ(TW_INT32{Info().ImageLength}, c.reportedLength);
+    TW_SETUPMEMXFER setup{};
+    ASSERT_EQ(Call(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &setup), TWRC_SUCCESS);
+    EXPECT_EQ(TW_UINT32{setup.MinBufSize}, c.least);
+    std::vector<std::uint8_t> rows;
+    std::vector<TW_IMAGEMEMXFER> strips;
+    ASSERT_EQ(TransferPage(c.buffer, rows, &strips), c.result);
+    if (c.result != TWRC_XFERDONE) {
+      EXPECT_EQ(Condition(), TWCC_BADVALUE);
+      continue;
+    }
+    EXPECT_EQ(rows, ExpectedRows({37, 23, TWPT_GRAY, 8, TWPF_CHOCOLATE, 1}));
+    const auto empty = std::count_if(strips.begin(), strips.end(),
+                                     [](const TW_IMAGEMEMXFER& s) { return TW_UINT32{s.BytesWritten} == 0; });
+    EXPECT_EQ(static_cast<std::size_t>(empty), c.emptyStrips);
   }
 }
 
@@ -195,6 +246,7 @@ TEST_F(VirtualSourceTransfer, RunsOfPagesEndWhenTheCountReachesZero) {
     SCOPED_TRACE(c.script);
     Restart();
     Open(std::string("[Scanner]\n") + c.script);
+    ASSERT_EQ(SetCap(ICAP_XFERMECH, TWTY_UINT16, TWSX_MEMORY), TWRC_SUCCESS);
     ASSERT_EQ(SetCap(CAP_FEEDERENABLED, TWTY_BOOL, c.feeder), TWRC_SUCCESS);
     ASSERT_EQ(SetCap(CAP_DUPLEXENABLED, TWTY_BOOL, c.duplex), TWRC_SUCCESS);
     ASSERT_EQ(SetCap(CAP_XFERCOUNT, TWTY_INT16, static_cast<TW_UINT16>(c.xferCount)), TWRC_SUCCESS);
@@ -303,7 +355,7 @@ TEST_F(VirtualSourceTransfer, NativeTransferBuildsADib) {
   for (const NativeCase& c : cases) {
     SCOPED_TRACE(::testing::Message() << "type " << c.pixelType << " depth " << c.bitDepth << " " << c.script);
     Restart();
-    Prepare(c.script, c.pixelType, c.bitDepth);
+    Prepare(c.script, c.pixelType, c.bitDepth, TWSX_NATIVE);
     ASSERT_EQ(NextNotice(), MSG_XFERREADY);
     const PageFormat page = Expected(1);
     TW_HANDLE dib = nullptr;

@@ -82,7 +82,11 @@ ScannerConfig ParseScannerConfig(std::string_view text) {
   config.imageWidth = number("ImageWidth");
   config.imageLength = number("ImageLength");
   config.closeRequest = flag("CloseRequest");
-  config.strictMechanism = flag("StrictMechanism");
+  config.strictMechanism = number("StrictMechanism").value_or(1) != 0;
+  config.unknownLength = flag("UnknownLength");
+  config.minBuffer = static_cast<TW_UINT32>(count("MinBuffer", 0));
+  config.checkStatusOnEnable = flag("CheckStatusOnEnable");
+  config.emptyStrips = count("EmptyStrips", 0);
   config.pixelFlavor = flag("PixelFlavor") ? TWPF_VANILLA : TWPF_CHOCOLATE;
   if (const auto type = ini.Get("Scanner", "PixelType")) {
     static constexpr struct {

@@ -13,9 +13,13 @@
 //   ImageWidth=          reports and delivers this width instead of the frame's
 //   ImageLength=         the same for the length (any value, absurd ones included)
 //   CloseRequest=0       1: asks to be closed instead of offering pages
-//   StrictMechanism=0    1: a transfer by another mechanism than ICAP_XFERMECH is refused
+//   StrictMechanism=1    0: a transfer by another mechanism than ICAP_XFERMECH is taken too
 //   PixelFlavor=0        the flavour it starts with (1: zero is white)
 //   PixelType=           the one pixel type it scans in (BW, GRAY, RGB or PALETTE); empty: any
+//   UnknownLength=0      1: reports the length of a memory transfer as -1 (known at the page's end)
+//   MinBuffer=0          the least buffer it takes, when above the row length (asked and enforced)
+//   CheckStatusOnEnable=0  1: enabling answers TWRC_CHECKSTATUS, as a source that showed its dialog anyway
+//   EmptyStrips=0        strips of no data it answers before the rows of each page
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -37,9 +41,13 @@ struct ScannerConfig {
   std::optional<std::int32_t> imageWidth;
   std::optional<std::int32_t> imageLength;
   bool closeRequest = false;
-  bool strictMechanism = false;
+  bool strictMechanism = true;
   TW_UINT16 pixelFlavor = TWPF_CHOCOLATE;
   std::optional<TW_UINT16> onlyPixelType;
+  bool unknownLength = false;
+  TW_UINT32 minBuffer = 0;
+  bool checkStatusOnEnable = false;
+  int emptyStrips = 0;
 };
 
 ScannerConfig ParseScannerConfig(std::string_view text);

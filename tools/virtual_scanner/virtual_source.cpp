@@ -262,6 +262,7 @@ void VirtualSource::StartRun() {
   imagesLeft_ = images;
   pageNumber_ = 1;
   rowsSent_ = 0;
+  emptySent_ = 0;
   pageEnded_ = false;
   Notify(MSG_XFERREADY);
 }
@@ -284,14 +285,16 @@ TW_UINT16 VirtualSource::UserInterface(TW_IDENTITY*, TW_UINT16 msg, TW_MEMREF da
   }
   const auto& ui = *static_cast<const TW_USERINTERFACE*>(data);
   parent_ = ui.hParent;
+  // Enabled either way; the check-status only says that it was not quite as asked.
+  const TW_UINT16 enabled = config_.checkStatusOnEnable ? TWRC_CHECKSTATUS : TWRC_SUCCESS;
   if (ui.ShowUI) {
     if (!host_.OpenDialog(parent_, settings_->Summary(config_.pages))) return Fail(TWCC_LOWMEMORY);
     state_ = 5;
-    return TWRC_SUCCESS;
+    return enabled;
   }
   state_ = 5;
   StartRun();
-  return TWRC_SUCCESS;
+  return enabled;
 }
 
 TW_UINT16 VirtualSource::Event(TW_IDENTITY*, TW_UINT16, TW_MEMREF data) {
@@ -301,6 +304,7 @@ TW_UINT16 VirtualSource::Event(TW_IDENTITY*, TW_UINT16, TW_MEMREF data) {
     if (notice_ == MSG_XFERREADY) {
       state_ = 6;
       rowsSent_ = 0;
+      emptySent_ = 0;
       pageEnded_ = false;
     }
     event.TWMessage = notice_;
@@ -316,6 +320,7 @@ TW_UINT16 VirtualSource::PendingTransfers(TW_IDENTITY*, TW_UINT16 msg, TW_MEMREF
     --imagesLeft_;
     ++pageNumber_;
     rowsSent_ = 0;
+    emptySent_ = 0;
     pageEnded_ = false;
   } else if (msg == MSG_RESET) {
     imagesLeft_ = 0;
@@ -331,10 +336,15 @@ std::uint64_t VirtualSource::BytesPerRow(const PageFormat& page) const {
   return config_.padRows ? (packed + 3) / 4 * 4 : packed;
 }
 
+TW_UINT32 VirtualSource::MinimumBuffer(std::uint64_t rowBytes) const {
+  const std::uint64_t least = std::max<std::uint64_t>(rowBytes, config_.minBuffer);
+  return static_cast<TW_UINT32>(std::min<std::uint64_t>(least, std::numeric_limits<TW_UINT32>::max()));
+}
+
 TW_UINT16 VirtualSource::SetupMemoryTransfer(TW_IDENTITY*, TW_UINT16, TW_MEMREF data) {
   auto& setup = *static_cast<TW_SETUPMEMXFER*>(data);
   const std::uint64_t row = BytesPerRow(settings_->Page(pageNumber_));
-  setup.MinBufSize = static_cast<TW_UINT32>(std::min<std::uint64_t>(row, std::numeric_limits<TW_UINT32>::max()));
+  setup.MinBufSize = MinimumBuffer(row);
   setup.MaxBufSize = TWON_DONTCARE32;
   setup.Preferred = config_.preferredBuffer;
   return TWRC_SUCCESS;
@@ -346,7 +356,7 @@ TW_UINT16 VirtualSource::ImageInfo(TW_IDENTITY*, TW_UINT16, TW_MEMREF data) {
   info.XResolution = settings_->XResolution();
   info.YResolution = settings_->YResolution();
   info.ImageWidth = page.width;
-  info.ImageLength = page.length;
+  info.ImageLength = config_.unknownLength ? -1 : page.length;
   info.SamplesPerPixel = page.pixelType == TWPT_RGB ? 3 : 1;
   for (int i = 0; i < info.SamplesPerPixel; ++i) {
     info.BitsPerSample[i] = static_cast<TW_INT16>(page.pixelType == TWPT_RGB ? 8 : page.bitDepth);
@@ -421,9 +431,21 @@ TW_UINT16 VirtualSource::MemoryTransfer(TW_IDENTITY*, TW_UINT16, TW_MEMREF data)
   }
   const TW_MEMORY& memory = transfer.Memory;
   const bool byHandle = (memory.Flags & TWMF_HANDLE) != 0;
-  if (memory.TheMem == nullptr || !(byHandle || (memory.Flags & TWMF_POINTER)) || memory.Length < rowBytes ||
+  if (memory.TheMem == nullptr || !(byHandle || (memory.Flags & TWMF_POINTER)) || memory.Length < MinimumBuffer(rowBytes) ||
       (byHandle && host_.MemorySize(memory.TheMem) < memory.Length)) {
     return Fail(TWCC_BADVALUE);
+  }
+  if (emptySent_ < config_.emptyStrips) {
+    ++emptySent_;
+    transfer.Compression = TWCP_NONE;
+    transfer.BytesPerRow = static_cast<TW_UINT32>(rowBytes);
+    transfer.Columns = static_cast<TW_UINT32>(page.width);
+    transfer.Rows = 0;
+    transfer.XOffset = 0;
+    transfer.YOffset = static_cast<TW_UINT32>(rowsSent_);
+    transfer.BytesWritten = 0;
+    state_ = 7;
+    return TWRC_SUCCESS;
   }
   auto* target = static_cast<std::uint8_t*>(byHandle ? host_.LockMemory(memory.TheMem) : memory.TheMem);
   if (target == nullptr) return Fail(TWCC_BADVALUE);

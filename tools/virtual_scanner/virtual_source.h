@@ -65,6 +65,8 @@ class VirtualSource {
   TW_UINT16 UserInterface(TW_IDENTITY* origin, TW_UINT16 msg, TW_MEMREF data);
   TW_UINT16 Event(TW_IDENTITY* origin, TW_UINT16 msg, TW_MEMREF data);
   TW_UINT16 PendingTransfers(TW_IDENTITY* origin, TW_UINT16 msg, TW_MEMREF data);
+  // The least buffer a strip may be offered: a row, or the script's minimum when larger.
+  TW_UINT32 MinimumBuffer(std::uint64_t rowBytes) const;
   TW_UINT16 SetupMemoryTransfer(TW_IDENTITY* origin, TW_UINT16 msg, TW_MEMREF data);
   TW_UINT16 ImageInfo(TW_IDENTITY* origin, TW_UINT16 msg, TW_MEMREF data);
   TW_UINT16 ImageLayout(TW_IDENTITY* origin, TW_UINT16 msg, TW_MEMREF data);
@@ -91,6 +93,7 @@ class VirtualSource {
   int imagesLeft_ = 0;           // pending transfers, the current one included
   int pageNumber_ = 1;
   std::int32_t rowsSent_ = 0;
+  int emptySent_ = 0;  // empty strips answered for the page in hand
   bool pageEnded_ = false;  // transferred or cancelled: only MSG_ENDXFER goes on from here
 };
 
