@@ -3,13 +3,9 @@
 #include <memory>
 #include <new>
 #include <stdexcept>
-#include <variant>
-#include <vector>
 
 #include "app/picture_files.h"
-#include "app/png_reader.h"
 #include "app/view_geometry.h"
-#include "base/file_io.h"
 #include "convert/module_loader_win.h"
 #include "win/message_box_win.h"
 
@@ -35,14 +31,7 @@ Picture ReadPicture(const std::string& path) {
       }
       return Picture::FromGlobalDib(std::make_shared<const win::GlobalMemory>(std::move(converted)));
     }
-    case PictureReader::Png: {
-      const auto bytes = ReadWholeFile(path);
-      if (!bytes) throw std::runtime_error("Datei kann nicht gelesen werden");
-      const auto dib = ReadPngAsDib(std::vector<std::uint8_t>(bytes->begin(), bytes->end()));
-      if (const auto* error = std::get_if<PngReadError>(&dib)) throw std::runtime_error(error->message);
-      const auto& pixels = std::get<std::vector<std::uint8_t>>(dib);
-      return Picture::FromPackedDib(pixels.data(), pixels.size());
-    }
+    case PictureReader::Png: return Picture::FromPngFile(path);
     case PictureReader::Platform: return Picture::FromFile(path, key);
   }
   return {};

@@ -6,15 +6,12 @@
 #include <memory>
 #include <stdexcept>
 #include <system_error>
-#include <vector>
 
 #include "app/drawing_win.h"
 #include "app/jpeg_copy_win.h"
 #include "app/open_preview_win.h"
 #include "app/picture_files.h"
-#include "app/png_reader.h"
 #include "app/viewer_win.h"
-#include "base/file_io.h"
 #include "base/settings_keys.h"
 #include "convert/module_loader_win.h"
 #include "win/message_box_win.h"
@@ -58,7 +55,10 @@ bool Viewer::ShowPictureFile(const std::string& name) {
   switch (ReaderFor(key)) {
     case PictureReader::Refused: return false;
     case PictureReader::Converter: LoadConvertedPicture(name, key); break;
-    case PictureReader::Png: LoadPngPicture(name); break;
+    case PictureReader::Png:
+      picture_ = Picture::FromPngFile(name);
+      ProcFitToScreen();
+      break;
     case PictureReader::Platform: picture_ = Picture::FromFile(name, key); break;
   }
   InvalidateRect(image_, nullptr, TRUE);
@@ -155,16 +155,6 @@ void Viewer::OnClipboardTimer() {
   constexpr int kTries = 50;  // another program may hold the clipboard open for a moment
   if (offeredDib_ && !KeepPromise() && ++handOverTries_ < kTries) return;
   KillTimer(window_, kClipboardTimer);
-}
-
-void Viewer::LoadPngPicture(const std::string& name) {
-  const auto bytes = ReadWholeFile(name);
-  if (!bytes) throw std::runtime_error("Datei " + name + " kann nicht gelesen werden");
-  const auto dib = ReadPngAsDib(std::vector<std::uint8_t>(bytes->begin(), bytes->end()));
-  if (const auto* error = std::get_if<PngReadError>(&dib)) throw std::runtime_error(error->message);
-  const auto& pixels = std::get<std::vector<std::uint8_t>>(dib);
-  picture_ = Picture::FromPackedDib(pixels.data(), pixels.size());
-  ProcFitToScreen();
 }
 
 void Viewer::OnBildLaden() {

@@ -2,7 +2,10 @@
 
 #include <cstring>
 #include <stdexcept>
+#include <variant>
+#include <vector>
 
+#include "app/png_reader.h"
 #include "base/dib.h"
 #include "base/file_io.h"
 #include "convert/dib_writing.h"
@@ -136,6 +139,15 @@ Picture Picture::FromBitmap(HBITMAP bitmap) {
   picture.width_ = size.cx;
   picture.height_ = size.cy;
   return picture;
+}
+
+Picture Picture::FromPngFile(const std::string& path) {
+  const auto bytes = ReadWholeFile(path);
+  if (!bytes) throw std::runtime_error("Datei " + path + " kann nicht gelesen werden");
+  const auto dib = ReadPngAsDib(std::vector<std::uint8_t>(bytes->begin(), bytes->end()));
+  if (const auto* error = std::get_if<PngReadError>(&dib)) throw std::runtime_error(error->message);
+  const auto& pixels = std::get<std::vector<std::uint8_t>>(dib);
+  return FromPackedDib(pixels.data(), pixels.size());
 }
 
 Picture Picture::FromPackedDib(const std::uint8_t* dib, std::size_t size) {

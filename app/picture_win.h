@@ -24,6 +24,8 @@ class Picture {
   // A packed DIB of any layout the DIB measure accepts; throws std::runtime_error with its
   // message for one it refuses.
   static Picture FromPackedDib(const std::uint8_t* dib, std::size_t size);
+  // A PNG file through the program's own reader; throws with the reader's reason.
+  static Picture FromPngFile(const std::string& path);
   // A packed DIB in global memory, shown from where it lies rather than copied, since a
   // photo's DIB is large; measured like FromPackedDib.
   static Picture FromGlobalDib(std::shared_ptr<const win::GlobalMemory> dib);

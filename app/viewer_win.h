@@ -63,7 +63,6 @@ class Viewer {
   // that very name takes its result rather than converting again.
   void StartConverting(const std::string& name);
   HGLOBAL Converted(const std::string& name, const std::string& key);
-  void LoadPngPicture(const std::string& name);
   // The converted picture is offered on the clipboard at once and handed over just after it
   // is shown (or earlier, when it is asked for or the viewer ends), so a large photo is not
   // copied before it is on the screen.

@@ -8,13 +8,17 @@
 // ("0002000055000000..." for 512, 85, ...); without it the entry gets a null pointer.
 // Exit code 0 when the entry succeeded, 1 when it reported failure, 2 for a usage or file
 // problem. The timing commands print "best <ms> median <ms>" of the entry calls alone.
+// A box the module shows (a refusal with its reason) is answered with OK and its caption
+// and text go to standard error, so that no script waits for a click.
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <variant>
 #include <vector>
 
@@ -93,11 +97,51 @@ void PrintTimes(std::vector<double> times) {
   std::printf("best %.1f median %.1f\n", times.front(), times[times.size() / 2]);
 }
 
+BOOL CALLBACK AnswerBox(HWND window, LPARAM) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  char className[16] = "";
+  GetClassNameA(window, className, sizeof className);
+  const HWND text = GetDlgItem(window, 0xFFFF);
+  if (process != GetCurrentProcessId() || std::strcmp(className, "#32770") != 0 || !text || !IsWindowVisible(window)) {
+    return TRUE;
+  }
+  char caption[256] = "", message[1024] = "";
+  GetWindowTextA(window, caption, sizeof caption);
+  GetWindowTextA(text, message, sizeof message);
+  std::fprintf(stderr, "box %s: %s\n", caption, message);
+  PostMessageA(window, WM_COMMAND, IDOK, 0);
+  return TRUE;
+}
+
+// Answers the module's boxes from a second thread while the entry's box waits on the first.
+class BoxAnswerer {
+ public:
+  BoxAnswerer()
+      : thread_([this] {
+          while (!done_) {
+            EnumWindows(AnswerBox, 0);
+            Sleep(20);
+          }
+        }) {}
+  ~BoxAnswerer() {
+    done_ = true;
+    thread_.join();
+  }
+  BoxAnswerer(const BoxAnswerer&) = delete;
+  BoxAnswerer& operator=(const BoxAnswerer&) = delete;
+
+ private:
+  std::atomic<bool> done_{false};
+  std::thread thread_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 5) return Fail("usage: read|write|time-read|time-write <module> <in> <out> ...");
   const std::string command = argv[1];
+  const BoxAnswerer boxes;
   const win::Library module(LoadLibraryA(argv[2]));
   if (!module) return Fail("cannot load", argv[2]);
   const auto read = Entry<ReadEntry>(module.Get(), 2);
