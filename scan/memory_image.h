@@ -66,11 +66,18 @@ void WriteBlackWhiteTable(std::uint8_t* table, TW_UINT16 flavor);
 // The palette's first entries, at most as many as the bit count allows; returns their number.
 std::uint32_t WritePaletteTable(std::uint8_t* table, const TW_PALETTE8& palette, int bitCount);
 
-// Copies a strip's rows into pixels (rows of plan.rowBytes, top row first) by the strip's
-// own row length, rows and offsets. Only dataBytes of data are read; rows and columns
-// outside the image are left out.
+// How strips are written: rows bottom-up as the bitmap keeps them, and red and blue of
+// 24-bit pixels the bitmap's way round, so that a page of known length is written once.
+struct StripPlacement {
+  bool bottomUp = false;
+  bool swapRedBlue = false;
+};
+
+// Copies a strip's rows into pixels (rows of plan.rowBytes, top row first unless
+// placement.bottomUp) by the strip's own row length, rows and offsets. Only dataBytes of
+// data are read; rows and columns outside the image are left out.
 void PlaceStrip(std::uint8_t* pixels, const ImageBlockPlan& plan, const TW_IMAGEMEMXFER& strip,
-                const std::uint8_t* data, std::size_t dataBytes);
+                const std::uint8_t* data, std::size_t dataBytes, StripPlacement placement = {});
 
 // Turns the rows upside down and, with swapRedBlue for 24-bit pixels, stores each pixel's
 // first and third byte the other way round. false when the one row of scratch space

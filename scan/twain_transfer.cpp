@@ -86,9 +86,7 @@ void TwainAcquisition::DoMemTransfer(TwainWindow window) {
   TW_PENDINGXFERS pending{};
   do {
     TW_HANDLE image = nullptr;
-    TW_INT16 pixelType = 0;
-    const Ending ending = TransferOneImage(window, image, pixelType);
-    if (ending == Ending::Done) FixBitMap(window, image, pixelType);
+    const Ending ending = TransferOneImage(window, image);
     EndImage(window, ending, image, pending);
     // A program told to end takes no further page; the hand-over of a page may also have
     // ended the session itself.
@@ -147,8 +145,7 @@ std::uint32_t TwainAcquisition::FillColourTable(TwainWindow window, std::uint8_t
   return count;
 }
 
-TwainAcquisition::Ending TwainAcquisition::TransferOneImage(TwainWindow window, TW_HANDLE& image,
-                                                            TW_INT16& pixelType) {
+TwainAcquisition::Ending TwainAcquisition::TransferOneImage(TwainWindow window, TW_HANDLE& image) {
   TwainPlatform& platform = session_.Platform();
   if (Level() >= 2) {
     DumpCapability(session_, window, ICAP_PIXELFLAVOR);
@@ -212,6 +209,10 @@ TwainAcquisition::Ending TwainAcquisition::TransferOneImage(TwainWindow window, 
     Box(window, 1, "GlobalAlloc Failed in DoMemTransfer", "Memory Error");
     return Ending::NotStarted;
   }
+  // A page of known length is placed straight into the bitmap's order. One of unknown
+  // length cannot be: a row's place from the bottom depends on the height still to come,
+  // so it is placed top-down and turned once its height is known.
+  const StripPlacement placement{!plan->unknownLength, !plan->unknownLength && info.PixelType == TWPT_RGB};
   std::uint64_t rowsReceived = 0;
   int emptyStrips = 0;
   do {
@@ -239,7 +240,7 @@ TwainAcquisition::Ending TwainAcquisition::TransferOneImage(TwainWindow window, 
       }
     }
     rowsReceived = std::max(rowsReceived, std::min<std::uint64_t>(endRow, plan->height));
-    PlaceStrip(bytes + pixelOffset, *plan, transfer, strip.get(), written);
+    PlaceStrip(bytes + pixelOffset, *plan, transfer, strip.get(), written, placement);
   } while (returnCode == TWRC_SUCCESS);
 
   if (returnCode == TWRC_XFERDONE && plan->unknownLength) {
@@ -256,8 +257,8 @@ TwainAcquisition::Ending TwainAcquisition::TransferOneImage(TwainWindow window, 
     case TWRC_XFERDONE:
       Box(window, 3, "TWRC_XFERDONE", kStripOperation);
       platform.UnlockMemory(block);
+      if (plan->unknownLength) FixBitMap(window, block, info.PixelType);
       image = block;
-      pixelType = info.PixelType;
       return Ending::Done;
     case TWRC_CANCEL:
       Box(window, 1, "TWRC_CANCEL", kStripOperation);

@@ -26,7 +26,8 @@ class TwainAcquisition {
   bool ProcessTwainEvent(void* message, TwainWindow window);
   void TransferImages(TwainWindow window);
   void DoMemTransfer(TwainWindow window);
-  // Turns the block's rows upside down and, for colour, red and blue round.
+  // Turns the block's rows upside down and, for colour, red and blue round: for a page
+  // whose strips could not be placed in the bitmap's order as they came.
   void FixBitMap(TwainWindow owner, TW_HANDLE image, TW_INT16 pixelType);
   // Disables the source, closes it and closes the manager, each step only after the one before.
   void CloseTwainSession();
@@ -45,7 +46,7 @@ class TwainAcquisition {
   void Box(TwainWindow owner, int threshold, const char* text, const char* caption);
   void Composed(TwainWindow owner, int threshold, TW_UINT16 returnCode, const char* operation);
   // Brings one image over; returns how it ended and, when done, hands the block out.
-  Ending TransferOneImage(TwainWindow window, TW_HANDLE& image, TW_INT16& pixelType);
+  Ending TransferOneImage(TwainWindow window, TW_HANDLE& image);
   // Writes the colour table the pixel type calls for; returns its number of entries.
   std::uint32_t FillColourTable(TwainWindow window, std::uint8_t* table, const TW_IMAGEINFO& info);
   bool QueryOneValue(TW_UINT16 cap, TW_UINT32& item, TW_UINT16& returnCode);

@@ -168,8 +168,10 @@ TEST(PlaceStrip, PlacesRowsByTheirOwnLengthAndOffsets) {
     int width, height, bits;
     TW_IMAGEMEMXFER strip;
     std::vector<std::uint8_t> data;
-    std::vector<std::vector<std::uint8_t>> rows;  // expected rows, top first
+    std::vector<std::vector<std::uint8_t>> rows;  // expected rows, top of the block first
+    StripPlacement placement = {};
   };
+  constexpr StripPlacement kBitmapOrder{true, true};
   const Case cases[] = {
       {"padded rows, padding left clean", 3, 2, 8, Strip(4, 2, 3, 0, 0, 8), {1, 2, 3, 9, 4, 5, 6, 9},
        {{1, 2, 3, 0}, {4, 5, 6, 0}}},
@@ -190,11 +192,23 @@ TEST(PlaceStrip, PlacesRowsByTheirOwnLengthAndOffsets) {
        {{0xff, 0x80, 0, 0}, {0xaa, 0x00, 0, 0}}},
       {"1-bit tile starting inside a byte", 16, 1, 1, Strip(1, 1, 4, 3, 0, 1), {0xf0}, {{0x1e, 0, 0, 0}}},
       {"4-bit tile starting inside a byte", 4, 1, 4, Strip(1, 1, 2, 1, 0, 1), {0xab}, {{0x0a, 0xb0, 0, 0}}},
+      {"bitmap order: rows turned, red and blue swapped", 3, 3, 24, Strip(9, 2, 3, 0, 0, 18),
+       {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18},
+       {std::vector<std::uint8_t>(12, 0), {12, 11, 10, 15, 14, 13, 18, 17, 16, 0, 0, 0},
+        {3, 2, 1, 6, 5, 4, 9, 8, 7, 0, 0, 0}}, kBitmapOrder},
+      {"bitmap order: a partly written pixel keeps its bytes apart", 2, 1, 24, Strip(6, 1, 2, 0, 0, 5),
+       {1, 2, 3, 4, 5}, {{3, 2, 1, 0, 5, 4, 0, 0}}, kBitmapOrder},
+      {"bitmap order: a tile to the right of odd width", 3, 1, 24, Strip(3, 1, 1, 2, 0, 3), {1, 2, 3},
+       {{0, 0, 0, 0, 0, 0, 3, 2, 1, 0, 0, 0}}, kBitmapOrder},
+      {"bitmap order: grey rows turned, never swapped", 3, 2, 8, Strip(3, 1, 3, 0, 1, 3), {1, 2, 3},
+       {{1, 2, 3, 0}, {0, 0, 0, 0}}, kBitmapOrder},
+      {"bitmap order: 4-bit tile inside a byte", 4, 2, 4, Strip(1, 1, 2, 1, 0, 1), {0xab},
+       {{0, 0, 0, 0}, {0x0a, 0xb0, 0, 0}}, kBitmapOrder},
   };
   for (const Case& c : cases) {
     const ImageBlockPlan plan = *PlanImageBlock(ImageInfo(c.width, c.height, c.bits, TWPT_GRAY), 65536);
     Canvas canvas(plan);
-    PlaceStrip(canvas.bytes.data(), plan, c.strip, c.data.data(), c.data.size());
+    PlaceStrip(canvas.bytes.data(), plan, c.strip, c.data.data(), c.data.size(), c.placement);
     for (int y = 0; y < c.height; ++y) EXPECT_EQ(canvas.Row(y), c.rows[y]) << c.name << " row " << y;
     EXPECT_TRUE(canvas.GuardClean()) << c.name;
   }
