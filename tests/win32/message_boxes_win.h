@@ -7,6 +7,7 @@
 #include <atomic>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "harness_win.h"
@@ -45,9 +46,16 @@ class MessageBoxes {
       for (HWND window : e2e::TopLevelWindows(GetCurrentProcessId())) {
         // Until it is shown a box may not have its caption and text yet.
         if (!IsWindowVisible(window) || !IsMessageBox(window)) continue;
+        e2e::MessageBoxSeen box{window, "", ""};
+        // A box whose thread is busy for a moment answers nothing: it is asked again, a while.
+        for (int tries = 0; tries < 100 && box.caption.empty() && box.text.empty(); ++tries) {
+          if (tries > 0) Sleep(20);
+          box.caption = e2e::WindowText(window);
+          box.text = e2e::WindowText(GetDlgItem(window, 0xFFFF));
+        }
         {
           const std::lock_guard<std::mutex> hold(mutex_);
-          seen_.push_back({window, e2e::WindowText(window), e2e::WindowText(GetDlgItem(window, 0xFFFF))});
+          seen_.push_back(std::move(box));
         }
         try {
           e2e::AnswerMessageBox(window, IDOK);
