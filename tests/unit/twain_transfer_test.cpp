@@ -88,6 +88,7 @@ class TransferTest : public ::testing::Test {
 };
 
 // A fresh acquisition of its own for each row of a table.
+template <typename Platform = FakeTwainPlatform>
 struct Rig {
   Rig(ScanSettings& settings, TwainWindow parent) : window(parent), run(session, settings) {
     diagnostics.SetDiagnosticLevel(1);
@@ -100,7 +101,7 @@ struct Rig {
     int message = 0;
     run.ProcessTwainEvent(&message, window);
   }
-  FakeTwainPlatform p;
+  Platform p;
   FakeSource s{p};
   TwainDiagnostics diagnostics{p};
   TwainSession session{diagnostics};
@@ -373,14 +374,10 @@ TEST_F(TransferTest, AnAcquisitionEndedEarlyResetsWhatIsPendingThenDisablesAndCl
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    EndingPlatform p;
-    FakeSource s(p);
-    TwainDiagnostics d(p);
-    d.SetDiagnosticLevel(1);
-    TwainSession fresh(d);
-    TW_IDENTITY app{};
-    fresh.TWSetAppIdentity(&app, &window);
-    TwainAcquisition run(fresh, settings);
+    Rig<EndingPlatform> rig(settings, &window);
+    auto& p = rig.p;
+    auto& s = rig.s;
+    auto& run = rig.run;
     s.images = {PatternImage(4, 2, 8, TWPT_GRAY), PatternImage(4, 2, 8, TWPT_GRAY), PatternImage(4, 2, 8, TWPT_GRAY)};
     ASSERT_EQ(run.AcquireImages(&window, true, 1), 1);
     p.ending = &run;
@@ -398,7 +395,7 @@ TEST_F(TransferTest, AnAcquisitionEndedEarlyResetsWhatIsPendingThenDisablesAndCl
     ASSERT_GE(calls.size(), c.last.size());
     EXPECT_EQ(std::vector<Triplet>(calls.end() - static_cast<std::ptrdiff_t>(c.last.size()), calls.end()), c.last);
     EXPECT_EQ(p.images.size(), c.pagesTaken);
-    EXPECT_FALSE(fresh.TWIsDSMOpen());
+    EXPECT_FALSE(rig.session.TWIsDSMOpen());
     EXPECT_EQ(run.AcquireMode(), 0);
     EXPECT_EQ(p.LiveBlocks(), 0u);
     EXPECT_TRUE(p.boxes.empty());
@@ -452,7 +449,7 @@ TEST_F(TransferTest, EarlyFailuresEndThePendingTransferSoTheRunEnds) {
   for (const Case& c : cases) {
     for (const bool last : {false, true}) {
       SCOPED_TRACE(::testing::Message() << c.name << (last ? ", the last page" : ", a page before another"));
-      Rig rig(settings, &window);
+      Rig<> rig(settings, &window);
       rig.s.images = {PatternImage(300, 300, 8, TWPT_GRAY), PatternImage(4, 2, 8, TWPT_GRAY)};
       c.arrange(rig.s, rig.p);
       if (last) rig.s.images.pop_back();
@@ -476,7 +473,7 @@ TEST_F(TransferTest, APageOfUnknownLengthIsAsLongAsItsRows) {
                               PatternImage(4096, 800, 24, TWPT_RGB)};  // past the first room
   for (const FakeImage& image : images) {
     SCOPED_TRACE(image.info.ImageWidth);
-    Rig rig(settings, &window);
+    Rig<> rig(settings, &window);
     rig.s.images = {image};
     rig.s.images[0].lengthUnknown = true;
     rig.s.images[0].rowsPerStrip = 3;
@@ -505,7 +502,7 @@ TEST_F(TransferTest, WithoutAPreferredSizeTheBufferKeepsWithinTheSourcesLeastAnd
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.offered);
-    Rig rig(settings, &window);
+    Rig<> rig(settings, &window);
     rig.s.images = {PatternImage(30000, 3, 8, TWPT_GRAY)};
     rig.s.setups = {c.setup, c.setup};
     rig.Scan();
@@ -576,7 +573,7 @@ TEST_F(TransferTest, EmptyStripsAreWaitedForOnlySoLong) {
   for (const std::uint32_t empty : {5u, 999u, 1000000u}) {
     SCOPED_TRACE(empty);
     const bool delivered = empty < 1000;
-    Rig rig(settings, &window);
+    Rig<> rig(settings, &window);
     rig.s.images = {PatternImage(4, 2, 8, TWPT_GRAY)};
     rig.s.images[0].emptyStrips = empty;
     rig.Scan();
