@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "base/pending_file_win.h"
 #include "clip/serial_switch_win.h"
 #include "media/mci_text_win.h"
 #include "media/media_player_win.h"
@@ -77,10 +78,8 @@ std::optional<WIN32_FILE_ATTRIBUTE_DATA> FileData(const std::string& name) {
 }
 
 bool FolderTakesFiles(const std::string& file) {
-  const std::size_t cut = file.find_last_of("\\/");
-  const std::string folder = cut == std::string::npos ? "." : file.substr(0, cut + 1);
   char probe[MAX_PATH];
-  if (GetTempFileNameA(folder.c_str(), "kmt", 0, probe) == 0) return false;
+  if (GetTempFileNameA(FolderOf(file).c_str(), "kmt", 0, probe) == 0) return false;
   DeleteFileA(probe);
   return true;
 }
