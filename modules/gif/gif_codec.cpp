@@ -141,6 +141,28 @@ std::variant<Indexed, GifError> IndexPicture(const DibPicture& picture) {
   return out;
 }
 
+// A file that ends inside the frame's data blocks may still hold every pixel: only the
+// blocks' terminator and the trailer are missing, which giflib takes as a read failure even
+// after the last pixel. Such a file is read on from a copy whose last block is cut to the
+// bytes present and terminated, so giflib decodes what is there and still fails if pixels
+// are missing. Returns whether the file was cut off. The reader stands at the first block.
+bool EndDataChainAtFileEnd(Reader& reader, std::vector<std::uint8_t>& mended) {
+  std::size_t count = reader.at, last = reader.at;
+  while (count < reader.size && reader.data[count] != 0) {
+    last = count;
+    count += 1 + std::size_t{reader.data[count]};
+  }
+  if (count < reader.size) return false;
+  mended.assign(reader.data, reader.data + reader.size);
+  if (last < reader.size) {
+    mended[last] = static_cast<std::uint8_t>(std::min<std::size_t>(mended[last], reader.size - last - 1));
+  }
+  mended.push_back(0);
+  reader.data = mended.data();
+  reader.size = mended.size();
+  return true;
+}
+
 }  // namespace
 
 std::variant<std::vector<std::uint8_t>, GifError> EncodeDibAsGif(const std::uint8_t* dib, std::size_t size,
@@ -184,9 +206,14 @@ std::variant<std::vector<std::uint8_t>, GifError> DecodeGifToDib(const std::uint
   if (!gif) return Damaged(error);
 
   int transparent = -1;
+  std::vector<std::uint8_t> mended;
   for (;;) {
     GifRecordType type;
-    if (DGifGetRecordType(gif.get(), &type) != GIF_OK) return Damaged(gif->Error);
+    if (DGifGetRecordType(gif.get(), &type) != GIF_OK) {
+      // Some writers leave stray bytes between blocks; lenient readers step over them.
+      if (gif->Error == D_GIF_ERR_WRONG_RECORD) continue;
+      return Damaged(gif->Error);
+    }
     if (type == TERMINATE_RECORD_TYPE) return GifError{"GIF-Datei enthält kein Bild"};
     if (type == EXTENSION_RECORD_TYPE) {
       int code = 0;
@@ -242,13 +269,14 @@ std::variant<std::vector<std::uint8_t>, GifError> DecodeGifToDib(const std::uint
       }
       palette[static_cast<std::size_t>(transparent)] = behind;
     }
+    const bool cutOff = EndDataChainAtFileEnd(reader, mended);
     // The frame's lines come first: a file that cannot deliver them is refused before the
     // picture, which a large logical screen may make much bigger, is made.
     const auto frameWidth = static_cast<std::size_t>(frame.Width);
     std::vector<GifPixelType> lines(frameWidth * static_cast<std::size_t>(frame.Height));
     for (const int y : RowOrder(frame.Height, frame.Interlace)) {
       if (DGifGetLine(gif.get(), lines.data() + static_cast<std::size_t>(y) * frameWidth, frame.Width) != GIF_OK) {
-        return Damaged(gif->Error);
+        return cutOff ? GifError{"GIF-Datei endet mitten im Bild"} : Damaged(gif->Error);
       }
     }
     const int bits = BitsFor(static_cast<int>(palette.size()));

@@ -24,8 +24,9 @@ std::variant<std::vector<std::uint8_t>, GifError> EncodeDibAsGif(const std::uint
                                                                 const GifWriteOptions& options);
 
 // The first picture of a GIF file as a packed bottom-up DIB of 1, 4 or 8 bits (the smallest
-// that holds the file's colour table), laid on its logical screen. Cut-off, damaged and
-// absurdly large files are refused with a message.
+// that holds the file's colour table), laid on its logical screen. Stray bytes between blocks
+// and a file that ends after the frame's last pixel are passed over; files that end inside
+// the pixels, damaged and absurdly large files are refused with a message.
 std::variant<std::vector<std::uint8_t>, GifError> DecodeGifToDib(const std::uint8_t* data, std::size_t size);
 
 // Pixels past which a picture counts as absurdly large.

@@ -61,9 +61,29 @@ TEST(GifCodec, DamagedFilesAreRefused) {
   EXPECT_TRUE(std::holds_alternative<GifError>(DecodeGifToDib(nullptr, 0)));
   const std::vector<std::uint8_t> garbage(100, 0x47);
   EXPECT_TRUE(std::holds_alternative<GifError>(DecodeGifToDib(garbage.data(), garbage.size())));
-  for (const std::size_t cut : {std::size_t{5}, std::size_t{13}, std::size_t{800}, gif.size() / 2, gif.size() - 3}) {
+  for (const std::size_t cut : {std::size_t{5}, std::size_t{13}, std::size_t{800}}) {
     EXPECT_TRUE(std::holds_alternative<GifError>(DecodeGifToDib(gif.data(), cut))) << cut;
   }
+  // Cut inside the pixels: refused as such, never shown half.
+  const std::size_t data = 13 + 3 * 256 + 11;  // screen, colour table, frame, code size
+  for (const std::size_t cut : {data + 3, (data + gif.size()) / 2, gif.size() - 5}) {
+    const auto result = DecodeGifToDib(gif.data(), cut);
+    ASSERT_TRUE(std::holds_alternative<GifError>(result)) << cut;
+    EXPECT_EQ(std::get<GifError>(result).message, "GIF-Datei endet mitten im Bild") << cut;
+  }
+}
+
+TEST(GifCodec, EveryPixelThereIsShownDespiteLooseEnds) {
+  const auto dib = testing::PatternDib(40, 40, 8, testing::SomePalette(256));
+  const auto gif = Encode(dib);
+  auto stray = gif;
+  stray.insert(stray.begin() + 13 + 3 * 256, {0x00, 0x0A});  // before the frame
+  const std::vector<std::uint8_t> cases[] = {
+      {gif.begin(), gif.end() - 1},  // no trailer
+      {gif.begin(), gif.end() - 2},  // nor the data's terminator
+      stray,
+  };
+  for (const auto& file : cases) EXPECT_EQ(AsRgb(Decode(file)).rgb, AsRgb(dib).rgb) << file.size();
 }
 
 TEST(GifCodec, AbsurdDimensionsAreRefused) {
