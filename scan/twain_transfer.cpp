@@ -305,6 +305,8 @@ void TwainAcquisition::EndImage(TwainWindow window, Ending ending, TW_HANDLE ima
     // Its transfers are reset first: a source still in a transfer refuses to be disabled.
     ResetPendingTransfers();
     pending.Count = 0;
+    // Whatever the source still held is lost, so the run cannot count as complete.
+    ++failedImages_;
   }
   if (ending != Ending::Done && ending != Ending::Cancelled) ++failedImages_;
   transfersPending_ = pending.Count != 0;

@@ -278,6 +278,7 @@ TEST_F(ScanRunFlowTest, PagesThatFailAreNotCountedAndTheExitCodeSaysHowManyWereW
       {"the source fails the only page", "Pages=1\nFailPage=1\n", "O", false, 1, ""},
       {"the second of two cannot be written", "Pages=2\n", "D", true, 2, "D01.BMP'1'S"},
       {"all three written", "Pages=3\n", "A", false, 0, "A03.BMP'3'S"},
+      {"the source cannot end the first of three", "Pages=3\nFailEndTransfer=1\n", "T", false, 2, "T01.BMP'1'S"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -299,6 +300,7 @@ TEST_F(ScanRunFlowTest, PagesThatFailAreNotCountedAndTheExitCodeSaysHowManyWereW
     EXPECT_EQ(app_->ExitCode(), c.exitCode);
     EXPECT_EQ(FileExists(HandOffFile()) ? ReadFileBytes(HandOffFile()) : std::string(),
               *c.handOff ? PictureFolder() + "\\" + c.handOff : std::string());
+    EXPECT_EQ(TwainLogEnd(), kSourceClosed);
     if (c.folderInTheWay) RemoveDirectoryA((base + "02.BMP").c_str());
   }
 }

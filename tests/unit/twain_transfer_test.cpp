@@ -564,6 +564,7 @@ TEST_F(TransferTest, AFailedEndOfTransferEndsTheRunAndTheSession) {
   ASSERT_GE(calls.size(), ending.size());
   EXPECT_EQ(std::vector<Triplet>(calls.end() - static_cast<std::ptrdiff_t>(ending.size()), calls.end()), ending);
   ExpectSessionClosed();
+  EXPECT_EQ(acquisition.FailedImages(), 1) << "the pages the source held are lost";
   ASSERT_EQ(platform.boxes.size(), 1u);
   EXPECT_NE(platform.boxes[0].text.find("DG_CONTROL / DAT_PENDINGXFERS / MSG_ENDXFER"), std::string::npos);
 }

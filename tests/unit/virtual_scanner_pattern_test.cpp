@@ -131,8 +131,9 @@ TEST(VirtualScannerScript, ReadsEveryKeyAndKeepsDefaultsForNonsense) {
          c.strictMechanism = false;
          c.pixelFlavor = TWPF_VANILLA;
        })},
-      {"[Scanner]\nUnknownLength=1\nMinBuffer=100000\nCheckStatusOnEnable=1\nEmptyStrips=5\n",
+      {"[Scanner]\nUnknownLength=1\nMinBuffer=100000\nCheckStatusOnEnable=1\nEmptyStrips=5\nFailEndTransfer=2\n",
        with([](ScannerConfig& c) {
+         c.failEndTransfer = 2;
          c.unknownLength = true;
          c.minBuffer = 100000;
          c.checkStatusOnEnable = true;
@@ -168,6 +169,7 @@ TEST(VirtualScannerScript, ReadsEveryKeyAndKeepsDefaultsForNonsense) {
     EXPECT_EQ(got.minBuffer, want.minBuffer);
     EXPECT_EQ(got.checkStatusOnEnable, want.checkStatusOnEnable);
     EXPECT_EQ(got.emptyStrips, want.emptyStrips);
+    EXPECT_EQ(got.failEndTransfer, want.failEndTransfer);
   }
 }
 

@@ -87,6 +87,7 @@ ScannerConfig ParseScannerConfig(std::string_view text) {
   config.minBuffer = static_cast<TW_UINT32>(count("MinBuffer", 0));
   config.checkStatusOnEnable = flag("CheckStatusOnEnable");
   config.emptyStrips = count("EmptyStrips", 0);
+  config.failEndTransfer = count("FailEndTransfer", 0);
   config.pixelFlavor = flag("PixelFlavor") ? TWPF_VANILLA : TWPF_CHOCOLATE;
   if (const auto type = ini.Get("Scanner", "PixelType")) {
     static constexpr struct {

@@ -20,6 +20,7 @@
 //   MinBuffer=0          the least buffer it takes, when above the row length (asked and enforced)
 //   CheckStatusOnEnable=0  1: enabling answers TWRC_CHECKSTATUS, as a source that showed its dialog anyway
 //   EmptyStrips=0        strips of no data it answers before the rows of each page
+//   FailEndTransfer=0    ending the transfer of this page fails, leaving the transfers pending
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -48,6 +49,7 @@ struct ScannerConfig {
   TW_UINT32 minBuffer = 0;
   bool checkStatusOnEnable = false;
   int emptyStrips = 0;
+  int failEndTransfer = 0;
 };
 
 ScannerConfig ParseScannerConfig(std::string_view text);

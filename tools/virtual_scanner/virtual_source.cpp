@@ -316,6 +316,11 @@ TW_UINT16 VirtualSource::Event(TW_IDENTITY*, TW_UINT16, TW_MEMREF data) {
 
 TW_UINT16 VirtualSource::PendingTransfers(TW_IDENTITY*, TW_UINT16 msg, TW_MEMREF data) {
   auto& pending = *static_cast<TW_PENDINGXFERS*>(data);
+  if (msg == MSG_ENDXFER && pageNumber_ == config_.failEndTransfer) {
+    // As a source that lost track mid-feed: its transfers stay pending until reset.
+    state_ = 6;
+    return Fail(TWCC_OPERATIONERROR);
+  }
   if (msg == MSG_ENDXFER) {
     --imagesLeft_;
     ++pageNumber_;
