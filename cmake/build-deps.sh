@@ -29,13 +29,15 @@ JOBS=2
 CFLAGS_OPT="-O2"
 
 # Build order matters: later libraries link against earlier ones.
-PACKAGES=(zlib libjpeg-turbo libpng1.6 giflib tiff lame)
-declare -A DEPENDS=([libpng1.6]="zlib" [tiff]="zlib libjpeg-turbo")
+PACKAGES=(zlib libjpeg-turbo libpng1.6 giflib xz-utils libwebp tiff lame)
+declare -A DEPENDS=([libpng1.6]="zlib" [tiff]="zlib libjpeg-turbo xz-utils libwebp")
 # Bump a recipe number when the way a library is built changes, so its stamp goes stale.
-declare -A RECIPE=([zlib]=1 [libjpeg-turbo]=1 [libpng1.6]=1 [giflib]=1 [tiff]=1 [lame]=1)
+declare -A RECIPE=([zlib]=1 [libjpeg-turbo]=1 [libpng1.6]=1 [giflib]=1 [xz-utils]=1 [libwebp]=1 [tiff]=2
+                   [lame]=1)
 # What each build leaves under the prefix; its absence makes the build run again.
 declare -A OUTPUT=([zlib]=lib/libz.a [libjpeg-turbo]=lib/libjpeg.a [libpng1.6]=lib/libpng16.a
-                   [giflib]=lib/libgif.a [tiff]=lib/libtiff.a [lame]=bin/lame.exe)
+                   [giflib]=lib/libgif.a [xz-utils]=lib/liblzma.a [libwebp]=lib/libwebp.a
+                   [tiff]=lib/libtiff.a [lame]=bin/lame.exe)
 
 stamp_of() { echo "$STAMPS/$1.done"; }
 
@@ -228,21 +230,41 @@ build_giflib() {
     run install -m 644 "$SRCDIR/gif_lib.h" "$PREFIX/include/"
 }
 
+build_xz_utils() {
+    # Only liblzma, for libtiff's LZMA codec.
+    cmake_build xz-utils "$SRCDIR" -DBUILD_TESTING=OFF -DENABLE_NLS=OFF
+}
+
+build_libwebp() {
+    # Only the library, for libtiff's WebP codec.
+    cmake_build libwebp "$SRCDIR" \
+        -DWEBP_BUILD_ANIM_UTILS=OFF -DWEBP_BUILD_CWEBP=OFF -DWEBP_BUILD_DWEBP=OFF \
+        -DWEBP_BUILD_GIF2WEBP=OFF -DWEBP_BUILD_IMG2WEBP=OFF -DWEBP_BUILD_VWEBP=OFF \
+        -DWEBP_BUILD_WEBPINFO=OFF -DWEBP_BUILD_WEBPMUX=OFF -DWEBP_BUILD_EXTRAS=OFF \
+        -DWEBP_BUILD_LIBWEBPMUX=OFF -DWEBP_ENABLE_SWAP_16BIT_CSP=OFF
+}
+
 build_tiff() {
+    # liblzma's header marks its functions as DLL imports unless told the library is static.
     cmake_build tiff "$SRCDIR" \
+        -DCMAKE_C_FLAGS=-DLZMA_API_STATIC \
         -Dtiff-tools=OFF -Dtiff-tests=OFF -Dtiff-contrib=OFF -Dtiff-docs=OFF \
         -Dcxx=OFF -Dzlib=ON -Djpeg=ON -Dold-jpeg=ON -Dpixarlog=ON -Dpackbits=ON \
-        -Djpeg12=OFF -Dlzma=OFF -Dzstd=OFF -Dwebp=OFF -Djbig=OFF -Dlerc=OFF -Dlibdeflate=OFF \
+        -Djpeg12=OFF -Dlzma=ON -Dzstd=OFF -Dwebp=ON -Djbig=OFF -Dlerc=OFF -Dlibdeflate=OFF \
         -DCMAKE_DISABLE_FIND_PACKAGE_OpenGL=ON -DCMAKE_DISABLE_FIND_PACKAGE_GLUT=ON \
-        -DCMAKE_DISABLE_FIND_PACKAGE_LibLZMA=ON -DCMAKE_DISABLE_FIND_PACKAGE_ZSTD=ON \
-        -DCMAKE_DISABLE_FIND_PACKAGE_WebP=ON -DCMAKE_DISABLE_FIND_PACKAGE_JBIG=ON \
+        -DCMAKE_DISABLE_FIND_PACKAGE_ZSTD=ON -DCMAKE_DISABLE_FIND_PACKAGE_JBIG=ON \
         -DCMAKE_DISABLE_FIND_PACKAGE_Deflate=ON -DCMAKE_DISABLE_FIND_PACKAGE_LERC=ON \
         -DZLIB_INCLUDE_DIR="$PREFIX/include" -DZLIB_LIBRARY="$PREFIX/lib/libz.a" \
-        -DJPEG_INCLUDE_DIR="$PREFIX/include" -DJPEG_LIBRARY="$PREFIX/lib/libjpeg.a"
-    local cfg="$WORK/tiff/libtiff/tiffconf.h"
+        -DJPEG_INCLUDE_DIR="$PREFIX/include" -DJPEG_LIBRARY="$PREFIX/lib/libjpeg.a" \
+        -DLIBLZMA_INCLUDE_DIR="$PREFIX/include" -DLIBLZMA_LIBRARY="$PREFIX/lib/liblzma.a" \
+        -DWebP_INCLUDE_DIR="$PREFIX/include" -DWebP_LIBRARY="$PREFIX/lib/libwebp.a"
+    local cfg="$WORK/tiff/libtiff/tiffconf.h" private="$WORK/tiff/libtiff/tif_config.h" define
     grep -q '^#define ZIP_SUPPORT 1' "$cfg" || fail "libtiff configured without zlib"
     grep -q '^#define JPEG_SUPPORT 1' "$cfg" || fail "libtiff configured without JPEG"
     grep -q '^#define PACKBITS_SUPPORT 1' "$cfg" || fail "libtiff configured without PackBits"
+    for define in LZMA_SUPPORT WEBP_SUPPORT; do
+        grep -q "^#define $define 1" "$cfg" "$private" || fail "libtiff configured without $define"
+    done
 }
 
 build_lame() {
@@ -275,6 +297,8 @@ for pkg in "${PACKAGES[@]}"; do
         libjpeg-turbo) build_libjpeg_turbo ;;
         libpng1.6) build_libpng ;;
         giflib) build_giflib ;;
+        xz-utils) build_xz_utils ;;
+        libwebp) build_libwebp ;;
         tiff) build_tiff ;;
         lame) build_lame ;;
     esac

@@ -1,5 +1,6 @@
 # The cross-built third-party libraries (cmake/build-deps.sh puts them in KAMOLT_DEPS_PREFIX),
-# as imported static targets: deps::jpeg deps::zlib deps::png deps::gif deps::tiff.
+# as imported static targets: deps::jpeg deps::zlib deps::png deps::gif deps::lzma deps::webp
+# deps::tiff.
 
 if(NOT KAMOLT_DEPS_PREFIX)
   set(KAMOLT_DEPS_PREFIX "${CMAKE_SOURCE_DIR}/build/deps/${CMAKE_SYSTEM_PROCESSOR}"
@@ -15,7 +16,9 @@ set(_kamolt_deps
   "zlib|libz.a|zlib.h"
   "png|libpng16.a|png.h|deps::zlib"
   "gif|libgif.a|gif_lib.h"
-  "tiff|libtiff.a|tiffio.h|deps::jpeg,deps::zlib"
+  "lzma|liblzma.a|lzma.h"
+  "webp|libwebp.a|webp/decode.h"
+  "tiff|libtiff.a|tiffio.h|deps::jpeg,deps::zlib,deps::lzma,deps::webp"
 )
 
 set(_kamolt_missing "")

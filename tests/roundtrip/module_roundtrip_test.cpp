@@ -284,6 +284,8 @@ TEST(TifModule, WeReadWhatTheyWrite) {
   TheyWrite(kTif, "lzw", "-type truecolor -compress lzw", {0, 0, 24});
   TheyWrite(kTif, "zip", "-type truecolor -compress zip", {0, 0, 24});
   TheyWrite(kTif, "packbits", "-type truecolor -compress rle", {0, 0, 24});
+  TheyWrite(kTif, "lzma", "-type truecolor -compress lzma", {0, 0, 24});
+  TheyWrite(kTif, "webp", "-type truecolor -compress webp -quality 80", {0, 0, 24});
   TheyWrite(kTif, "tiled", "-type truecolor -define tiff:tile-geometry=16x16", {0, 0, 24});
   TheyWrite(kTif, "bottomup", "-type truecolor -orient bottom-left", {0, 0, 24});
   TheyWrite(kTif, "sixteen", "-depth 16", {1, 0.6, 24});
