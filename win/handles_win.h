@@ -83,6 +83,12 @@ struct MenuTraits {
   static bool Close(Type h) { return DestroyMenu(h); }
 };
 
+struct RegistryKeyTraits {
+  using Type = HKEY;
+  static Type Invalid() { return nullptr; }
+  static bool Close(Type h) { return RegCloseKey(h) == ERROR_SUCCESS; }
+};
+
 using FileHandle = UniqueHandle<FileTraits>;
 using KernelObject = UniqueHandle<KernelObjectTraits>;
 using Library = UniqueHandle<LibraryTraits>;
@@ -92,6 +98,7 @@ using Icon = UniqueHandle<IconTraits>;
 using EnhMetafile = UniqueHandle<EnhMetafileTraits>;
 using GlobalMemory = UniqueHandle<GlobalMemoryTraits>;
 using Menu = UniqueHandle<MenuTraits>;
+using RegistryKey = UniqueHandle<RegistryKeyTraits>;
 
 // A window's device context for the span of a scope.
 class WindowDc {

@@ -3,7 +3,10 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <string_view>
 #include <limits>
 #include <memory>
 
@@ -287,7 +290,8 @@ std::variant<EpsSections, CodecError> ReadEpsHeader(const std::uint8_t* file, st
   // Plain PostScript is a valid EPS file too, but only a PostScript interpreter can draw it:
   // the user is told it has no preview rather than that it is damaged.
   if (file != nullptr && size >= 2 && file[0] == '%' && file[1] == '!') {
-    return CodecError{"EPS-Datei ohne Vorschaubild: reines PostScript kann nicht angezeigt werden"};
+    return CodecError{"EPS-Datei ohne Vorschaubild: reines PostScript kann ohne Ghostscript nicht angezeigt werden",
+                      true};
   }
   if (file == nullptr || size < kHeaderSize || std::memcmp(file, kMagic, 4) != 0) {
     return Fault("kein binärer EPS-Kopf");
@@ -307,7 +311,8 @@ std::variant<std::vector<std::uint8_t>, CodecError> DecodeEps(const std::uint8_t
   const EpsSections& sections = std::get<EpsSections>(header);
   if (sections.tiffLength == 0) {
     return CodecError{"EPS-Datei ohne TIFF-Vorschau: nur PostScript (und allenfalls eine WMF-Vorschau), das "
-                      "nicht angezeigt werden kann"};
+                      "ohne Ghostscript nicht angezeigt werden kann",
+                      true};
   }
 
   Stream stream;
@@ -362,6 +367,26 @@ std::variant<std::vector<std::uint8_t>, CodecError> DecodeEps(const std::uint8_t
     }
   }
   return std::move(*dib);
+}
+
+std::optional<PointSize> BoundingBoxSize(const std::uint8_t* file, std::size_t size) {
+  std::string_view text(reinterpret_cast<const char*>(file), file != nullptr ? size : 0);
+  if (const auto header = ReadEpsHeader(file, size); const auto* sections = std::get_if<EpsSections>(&header)) {
+    text = text.substr(sections->postScriptOffset, sections->postScriptLength);
+  }
+  static constexpr std::string_view kComment = "%%BoundingBox:";
+  for (std::size_t at = text.find(kComment); at != std::string_view::npos; at = text.find(kComment, at + 1)) {
+    if (at != 0 && text[at - 1] != '\n' && text[at - 1] != '\r') continue;
+    // Four numbers; programs write them with decimals now and then.
+    std::string_view rest = text.substr(at + kComment.size());
+    const std::string line(rest.substr(0, std::min<std::size_t>(200, rest.find_first_of("\r\n"))));
+    double llx = 0, lly = 0, urx = 0, ury = 0;
+    if (std::sscanf(line.c_str(), "%lf %lf %lf %lf", &llx, &lly, &urx, &ury) != 4) continue;
+    const double width = std::ceil(urx) - std::floor(llx), height = std::ceil(ury) - std::floor(lly);
+    if (!(width > 0 && height > 0)) continue;
+    return PointSize{static_cast<std::int64_t>(std::min(width, 1e9)), static_cast<std::int64_t>(std::min(height, 1e9))};
+  }
+  return std::nullopt;
 }
 
 std::variant<std::vector<std::uint8_t>, CodecError> EncodeEps(const std::uint8_t* dib, std::size_t size,

@@ -1,5 +1,5 @@
 // CONV_EPS.DLL: Encapsulated PostScript with a TIFF preview for the writer; the reader takes
-// the preview back. What the writer's option block means to us is said with the codec
+// the preview back, or has an installed Ghostscript draw a file that has none. What the writer's option block means to us is said with the codec
 // (eps_codec.h).
 //
 // SetReadOption (ordinal 14) is accepted and ignored: only JPEG files have a reading option,
@@ -8,13 +8,20 @@
 
 #include "modules/common/module_support_win.h"
 #include "modules/eps/eps_codec.h"
+#include "modules/eps/ghostscript_win.h"
 
 namespace {
 
 using namespace kamolt;
 
 HGLOBAL ReadEps(const char* fileName) {
-  return module::ReadFileTelling(fileName, [](const std::uint8_t* data, std::size_t size) { return eps::DecodeEps(data, size); });
+  return module::ReadFileTelling(fileName, [&](const std::uint8_t* data, std::size_t size) {
+    auto decoded = eps::DecodeEps(data, size);
+    const auto* refused = std::get_if<eps::CodecError>(&decoded);
+    if (refused == nullptr || !refused->onlyPostScript) return decoded;
+    const auto ghostscript = eps::FindGhostscript();
+    return ghostscript ? eps::DrawWithGhostscript(*ghostscript, fileName, data, size) : decoded;
+  });
 }
 
 INT32 WriteEps(const char* target, HGLOBAL dib, const void* optionBlock) {

@@ -199,6 +199,12 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
   return condition();
 }
 
+std::string ToolsFolder() {
+  const char* tools = std::getenv("KAMOLT_TOOLS");
+  if (!tools) throw std::runtime_error("KAMOLT_TOOLS names no folder with the test tools");
+  return tools;
+}
+
 std::string DistFolder() {
   const char* dist = std::getenv("KAMOLT_DIST");
   if (dist == nullptr || *dist == '\0') {

@@ -29,6 +29,8 @@ bool WaitUntil(const std::function<bool()>& condition,
 // The folder Kamolt.exe lives in, from the environment variable KAMOLT_DIST
 // (a Windows path). Throws when it is not set.
 std::string DistFolder();
+// The folder of the test tools, from KAMOLT_TOOLS. Throws when it is not set.
+std::string ToolsFolder();
 
 // A fresh empty folder under %TEMP%\kamolt-e2e\, removed with everything in
 // it when the object goes away.

@@ -29,12 +29,6 @@ constexpr const char* kButtonTexts[] = {"Play", "Pause", "Stop", "", "", "Step",
 // The first recording of a fresh Wine session waits for its sound devices.
 constexpr auto kSoundTimeout = std::chrono::seconds(40);
 
-std::string ToolsFolder() {
-  const char* tools = std::getenv("KAMOLT_TOOLS");
-  if (!tools) throw std::runtime_error("KAMOLT_TOOLS names no folder with the test tools");
-  return tools;
-}
-
 class SoundRecorderTest : public ::testing::Test {
  protected:
   void SetUp() override {

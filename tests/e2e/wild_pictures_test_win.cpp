@@ -120,5 +120,63 @@ TEST_F(WildPicturesTest, RefusedFilesSayWhyInTheModulesBox) {
   }
 }
 
+// Ghostscript as its installer registers it, for as long as the object lives.
+class GhostscriptRegistered {
+ public:
+  explicit GhostscriptRegistered(const std::string& folder) {
+    HKEY key = nullptr;
+    const std::string dll = folder + "\\gsdll32.dll";
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kVersionKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) ==
+        ERROR_SUCCESS) {
+      RegSetValueExA(key, "GS_DLL", 0, REG_SZ, reinterpret_cast<const BYTE*>(dll.c_str()), static_cast<DWORD>(dll.size() + 1));
+      RegCloseKey(key);
+    }
+  }
+  ~GhostscriptRegistered() {
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kVersionKey);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\GPL Ghostscript");
+  }
+
+ private:
+  static constexpr const char* kVersionKey = "SOFTWARE\\GPL Ghostscript\\10.00.0";
+};
+
+int TemporaryFilesOfKamolt() {
+  char folder[MAX_PATH];
+  GetTempPathA(MAX_PATH, folder);
+  WIN32_FIND_DATAA found;
+  const HANDLE search = FindFirstFileA((std::string(folder) + "kmt*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  int count = 1;
+  while (FindNextFileA(search, &found)) ++count;
+  FindClose(search);
+  return count;
+}
+
+TEST_F(WildPicturesTest, GhostscriptDrawsAnEpsFileWithoutPreviewOrSaysWhyNot) {
+  InstallModules();
+  const GhostscriptRegistered ghostscript(ToolsFolder() + "\\ghostscript");
+  const int temporaryBefore = TemporaryFilesOfKamolt();
+  Picture("bars.eps", "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 200 120\n"
+                      "0 0 0.98 setrgbcolor 0 0 200 60 rectfill 0.98 0 0 setrgbcolor 0 60 200 60 rectfill\n");
+  const HWND viewer = Start("bars.eps");
+  ASSERT_TRUE(viewer);
+  EXPECT_TRUE(WaitTitle(viewer, "bars.eps (200x120)"));
+  const auto [top, bottom] = CopiedColours(viewer);
+  EXPECT_TRUE(Near(top, kTop)) << std::hex << top;
+  EXPECT_TRUE(Near(bottom, kBottom)) << std::hex << bottom;
+  app_.reset();
+
+  Picture("broken.eps", "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 10 10\nnosuchoperator\n");
+  app_ = std::make_unique<App>(Exe(), "broken.eps", PictureFolder());
+  const auto box = WaitMessageBox(app_->ProcessId(), std::chrono::seconds(30));
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->caption, "CONV_EPS.DLL");
+  EXPECT_NE(box->text.find("Ghostscript kann die EPS-Datei nicht zeichnen (Fehler 1)"), std::string::npos) << box->text;
+  AnswerMessageBox(box->hwnd);
+  app_.reset();
+  EXPECT_EQ(TemporaryFilesOfKamolt(), temporaryBefore) << "a drawing was left behind";
+}
+
 }  // namespace
 }  // namespace e2e

@@ -126,7 +126,35 @@ TEST(EpsCodec, WithoutAPreviewThereIsNothingToReadBack) {
   EXPECT_EQ(Get32(file, 20), 0u);
   EXPECT_EQ(Get32(file, 24), 0u);
   EXPECT_EQ(file.size(), 30u + Get32(file, 8));
-  EXPECT_TRUE(std::holds_alternative<CodecError>(Decode(file)));
+  const auto decoded = Decode(file);
+  ASSERT_TRUE(std::holds_alternative<CodecError>(decoded));
+  EXPECT_TRUE(std::get<CodecError>(decoded).onlyPostScript) << "an interpreter could still draw it";
+}
+
+TEST(EpsCodec, TheBoundingBoxGivesThePicturesExtentInPoints) {
+  WriteOptions noPreview;
+  noPreview.preview = false;
+  const Bytes binary = Encode(Pattern(37, 11, 24, {}), noPreview);
+  struct Case {
+    std::string text;
+    std::optional<PointSize> size;
+  } const cases[] = {
+      {std::string(binary.begin(), binary.end()), PointSize{37, 11}},
+      {"%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 200 120\n", PointSize{200, 120}},
+      {"%!PS\r%%BoundingBox: 10.5 20.2 110.1 70.9\r", PointSize{101, 51}},
+      {"%!PS\n%%BoundingBox: (atend)\nshowpage\n%%Trailer\n%%BoundingBox: -5 -5 5 5\n", PointSize{10, 10}},
+      {"%!PS\n%%BoundingBox: 0 0 1e12 7\n", PointSize{1000000000, 7}},
+      {"%!PS\n% %%BoundingBox: 0 0 9 9\n%%HiResBoundingBox: 0 0 9 9\n", std::nullopt},
+      {"%!PS\n%%BoundingBox: 0 0 0 9\n%%BoundingBox: 0 0\n9 9\n", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    const auto size = BoundingBoxSize(reinterpret_cast<const std::uint8_t*>(c.text.data()), c.text.size());
+    ASSERT_EQ(size.has_value(), c.size.has_value()) << c.text;
+    if (size) {
+      EXPECT_EQ(size->width, c.size->width) << c.text;
+      EXPECT_EQ(size->height, c.size->height) << c.text;
+    }
+  }
 }
 
 TEST(EpsCodec, RefusesMissingHeadersAndSectionsPastTheEnd) {
