@@ -9,6 +9,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 # DLLs of every Windows installation since XP; the runtime is linked statically.
 SYSTEM_DLLS=" kernel32.dll user32.dll gdi32.dll comdlg32.dll comctl32.dll winspool.drv advapi32.dll
   shell32.dll msvcrt.dll winmm.dll ole32.dll oleaut32.dll version.dll shlwapi.dll "
+SYSTEM_DLLS=${SYSTEM_DLLS//$'\n'/ }  # a name at a line's end is still found between blanks
 FAULTS=0
 
 fault() {

@@ -6,9 +6,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <string_view>
 #include <limits>
 #include <memory>
+#include <string_view>
 
 #include "base/dib_pixels.h"
 #include "base/little_endian.h"

@@ -15,7 +15,7 @@ namespace kamolt::eps {
 
 struct CodecError {
   std::string message;
-  bool onlyPostScript = false;  // a sound file with nothing but PostScript to draw it from
+  bool onlyPostScript = false;  // an intact file with nothing but PostScript to draw it from
 };
 
 // What we take from the writer's option block (28 bytes: 512, then 1, 1, 4, 1, 1, 1 in the

@@ -1,6 +1,6 @@
 // CONV_EPS.DLL: Encapsulated PostScript with a TIFF preview for the writer; the reader takes
-// the preview back, or has an installed Ghostscript draw a file that has none. What the writer's option block means to us is said with the codec
-// (eps_codec.h).
+// the preview back, or has an installed Ghostscript draw a file that has none. What the
+// writer's option block means to us is said with the codec (eps_codec.h).
 //
 // SetReadOption (ordinal 14) is accepted and ignored: only JPEG files have a reading option,
 // and the entry is here so that every module offers the same three.
