@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
   }
   char folder[MAX_PATH], status[MAX_PATH];
   if (!GetTempPathA(MAX_PATH, folder) || !GetTempFileNameA(folder, "gss", 0, status)) return 90;
-  std::string line = "Z:\\bin\\sh -c \"" + gs + " 2>/dev/null; echo $? >" + ShellWord(UnixPath(status)) + "\"";
+  std::string line = "Z:\\bin\\sh -c \"" + gs + " >/dev/null 2>&1; echo $? >" + ShellWord(UnixPath(status)) + "\"";
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
