@@ -6,6 +6,7 @@
 
 #include "app/picture_files.h"
 #include "app/view_geometry.h"
+#include "base/file_io.h"
 #include "convert/module_loader_win.h"
 #include "win/message_box_win.h"
 
@@ -35,11 +36,6 @@ Picture ReadPicture(const std::string& path) {
     case PictureReader::Platform: return Picture::FromFile(path, key);
   }
   return {};
-}
-
-bool IsFile(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 HWND CreateStatic(HWND pane, RECT area, DWORD style, int id) {

@@ -12,17 +12,13 @@
 #include "app/open_preview_win.h"
 #include "app/picture_files.h"
 #include "app/viewer_win.h"
+#include "base/file_io.h"
 #include "base/settings_keys.h"
 #include "convert/module_loader_win.h"
 #include "win/message_box_win.h"
 
 namespace kamolt {
 namespace {
-
-bool IsExistingFile(const std::string& name) {
-  const DWORD attributes = GetFileAttributesA(name.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 constexpr char kOpenFilter[] =
     "Alle Dateien (*.bmp;*.ico;*.emf;*.wmf;*.jpg;*.gif,*.tif)|*.bmp;*.ico;*.emf;*.wmf;*.jpg;*.gif;*.tif|"
@@ -47,7 +43,7 @@ std::string WorkingFolder() {
 }  // namespace
 
 bool Viewer::ShowPictureFile(const std::string& name) {
-  if (!IsExistingFile(name)) {
+  if (!IsFile(name)) {
     win::ShowMessage(window_, "Dateit " + name + " existiert nicht !", "Viewer");
     return false;
   }
@@ -95,7 +91,7 @@ void Viewer::LoadConvertedPicture(const std::string& name, const std::string& ke
 
 void Viewer::StartConverting(const std::string& name) {
   const std::string key = ExtensionKey(name);
-  if (!IsExistingFile(name) || ReaderFor(key) != PictureReader::Converter) return;
+  if (!IsFile(name) || ReaderFor(key) != PictureReader::Converter) return;
   try {
     converting_ = std::async(std::launch::async, [name, key] { return ConvertFileToDIB(name, key); });
     convertingName_ = name;

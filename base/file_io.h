@@ -10,6 +10,8 @@ namespace kamolt {
 // nullopt when the file is missing or cannot be read.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 bool PathExists(const std::string& path);
+// A file that is there, not a folder of that name.
+bool IsFile(const std::string& path);
 // false when the new contents could not be put in place; the old file is then untouched.
 bool ReplaceFileContents(const std::string& path, std::string_view bytes);
 

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -27,6 +28,11 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 }
 
 bool PathExists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+bool IsFile(const std::string& path) {
+  struct stat status {};
+  return stat(path.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
+}
 
 bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
   std::string temp = path + ".XXXXXX";

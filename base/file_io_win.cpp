@@ -24,6 +24,11 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 
 bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+bool IsFile(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
   PendingFile pending(path);
   if (!pending.Ready()) return false;

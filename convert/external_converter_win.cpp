@@ -1,5 +1,6 @@
 #include "convert/external_converter_win.h"
 
+#include "base/file_io.h"
 #include "base/scan_settings.h"
 #include "win/program_folder_win.h"
 
@@ -11,11 +12,6 @@ constexpr char kConverterName[] = "i_view32.exe";
 // only has to tell a hung one from a slow one.
 constexpr DWORD kConverterBaseMs = 10000;
 constexpr std::uint64_t kConverterBytesPerSecond = 256 * 1024;
-
-bool IsFile(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 std::string WindowsFolder() {
   char path[MAX_PATH];

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "base/file_io.h"
 #include "base/pending_file_win.h"
 #include "clip/serial_switch_win.h"
 #include "media/mci_text_win.h"
@@ -84,10 +85,6 @@ bool FolderTakesFiles(const std::string& file) {
   return true;
 }
 
-bool FileExists(const std::string& name) {
-  const DWORD attributes = GetFileAttributesA(name.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 class SoundRecorder {
  public:
@@ -261,7 +258,7 @@ void SoundRecorder::FormCreate() {
   SetFileName(names_.recordFile);
   player_.SetEnabledButtons(player_.EnabledButtons() | ButtonBit(PlayerButton::Record) |
                             ButtonBit(PlayerButton::Eject));
-  if (FileExists(player_.FileName())) {
+  if (IsFile(player_.FileName())) {
     // A file the device cannot open is reported; a new recording can still replace it.
     win::RunHandler([&] {
       player_.Open();
@@ -317,7 +314,7 @@ void SoundRecorder::OnRecord(bool& doDefault) {
   } catch (...) {
     // Without a recording the recorder stays idle, with the player where it was.
     recordWindow_.Destroy();
-    if (FileExists(player_.FileName())) player_.Open();
+    if (IsFile(player_.FileName())) player_.Open();
     throw;
   }
   recording_ = true;
@@ -406,7 +403,7 @@ std::string SoundRecorder::SaveUnderRescueName() {
   for (const std::string& folder : folders) {
     for (int number = 1; number <= kRescueNumbers; ++number) {
       const std::string name = RescueName(names_.recordFile, folder, number);
-      if (GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
+      if (PathExists(name)) continue;
       std::string ignored;
       if (TrySave(name, ignored)) return name;
       break;  // the next free number of this folder would fail for the same reason

@@ -1,5 +1,6 @@
 #include "scan/twain_platform_win.h"
 
+#include "base/file_io.h"
 #include "win/message_box_win.h"
 
 namespace kamolt {
@@ -38,10 +39,7 @@ std::string Win32TwainPlatform::WindowsFolder() {
   return length > 0 && length < sizeof folder ? std::string(folder, length) : std::string();
 }
 
-bool Win32TwainPlatform::FileExists(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+bool Win32TwainPlatform::FileExists(const std::string& path) { return IsFile(path); }
 
 DSMENTRYPROC Win32TwainPlatform::LoadSourceManager(const std::string& name) {
   win::Library library(LoadLibraryA(name.c_str()));

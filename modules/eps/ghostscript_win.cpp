@@ -25,8 +25,7 @@ std::optional<std::string> ConsoleProgramIn(std::string folder) {
   if (folder.back() != '\\' && folder.back() != '/') folder += '\\';
   for (const char* name : kConsolePrograms) {
     const std::string path = folder + name;
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return path;
+    if (IsFile(path)) return path;
   }
   return std::nullopt;
 }
