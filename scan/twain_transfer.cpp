@@ -177,6 +177,12 @@ TwainAcquisition::Ending TwainAcquisition::TransferOneImage(TwainWindow window, 
     platform.UnlockMemory(block);
     platform.FreeMemory(block);
   };
+  // A page given up once its strips have begun: told, and its block given back.
+  const auto fail = [&](const char* text, const char* caption) {
+    Box(window, 1, text, caption);
+    release();
+    return Ending::Failed;
+  };
 
   std::int32_t xPerMetre = 0;
   std::int32_t yPerMetre = 0;
@@ -226,29 +232,20 @@ TwainAcquisition::Ending TwainAcquisition::TransferOneImage(TwainWindow window, 
     // A source that keeps answering with nothing would be asked for ever.
     emptyStrips = written == 0 ? emptyStrips + 1 : 0;
     if (returnCode == TWRC_SUCCESS && emptyStrips >= kMostEmptyStrips) {
-      Box(window, 1, "No image data in DoMemTransfer", kStripOperation);
-      release();
-      return Ending::Failed;
+      return fail("No image data in DoMemTransfer", kStripOperation);
     }
     if (written == 0) continue;
     const std::uint64_t endRow = StripEndRow(*plan, transfer, written);
-    if (plan->unknownLength && endRow > static_cast<std::uint64_t>(plan->height)) {
-      if (!GrowBlock(*plan, endRow, bufferSize, pixelOffset, block, bytes)) {
-        Box(window, 1, "Image size out of range in DoMemTransfer", "Memory Error");
-        release();
-        return Ending::Failed;
-      }
+    if (plan->unknownLength && endRow > static_cast<std::uint64_t>(plan->height) &&
+        !GrowBlock(*plan, endRow, bufferSize, pixelOffset, block, bytes)) {
+      return fail("Image size out of range in DoMemTransfer", "Memory Error");
     }
     rowsReceived = std::max(rowsReceived, std::min<std::uint64_t>(endRow, plan->height));
     PlaceStrip(bytes + pixelOffset, *plan, transfer, strip.get(), written, placement);
   } while (returnCode == TWRC_SUCCESS);
 
   if (returnCode == TWRC_XFERDONE && plan->unknownLength) {
-    if (rowsReceived == 0) {
-      Box(window, 1, "No image data in DoMemTransfer", kStripOperation);
-      release();
-      return Ending::Failed;
-    }
+    if (rowsReceived == 0) return fail("No image data in DoMemTransfer", kStripOperation);
     // The page is as long as its rows came; the room beyond them stays unused.
     SetImageHeight(bytes, plan->rowBytes, static_cast<int>(rowsReceived));
   }
