@@ -34,6 +34,11 @@ bool IsFile(const std::string& path) {
   return stat(path.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
 }
 
+std::uint64_t FileSize(const std::string& path) {
+  struct stat status {};
+  return stat(path.c_str(), &status) == 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
+}
+
 bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
   std::string temp = path + ".XXXXXX";
   const int fd = mkstemp(temp.data());

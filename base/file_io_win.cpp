@@ -29,6 +29,12 @@ bool IsFile(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+std::uint64_t FileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return static_cast<std::uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
 bool ReplaceFileContents(const std::string& path, std::string_view bytes) {
   PendingFile pending(path);
   if (!pending.Ready()) return false;

@@ -52,10 +52,4 @@ DWORD WorkLimitMs(std::uint64_t bytes, DWORD baseMs, std::uint64_t bytesPerSecon
   return static_cast<DWORD>(std::min<std::uint64_t>(limit, std::numeric_limits<DWORD>::max() - 1));
 }
 
-std::uint64_t FileSize(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-  return static_cast<std::uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
-}
-
 }  // namespace kamolt

@@ -25,7 +25,4 @@ ChildOutcome RunHiddenAndWait(const std::string& commandLine, DWORD limitMs);
 // the time it needs while a hung program on a small one is noticed soon.
 DWORD WorkLimitMs(std::uint64_t bytes, DWORD baseMs, std::uint64_t bytesPerSecond);
 
-// The size of a file; 0 when it cannot be read.
-std::uint64_t FileSize(const std::string& path);
-
 }  // namespace kamolt

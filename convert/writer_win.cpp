@@ -67,10 +67,7 @@ INT32 WriteThroughModule(WriteEntry write, const std::string& target, HGLOBAL di
   if (!old.Ready()) return 0;
   const INT32 result = write(target.c_str(), dib, options.data());
   // A module that says "written" but left nothing there has not written the picture.
-  WIN32_FILE_ATTRIBUTE_DATA written;
-  const bool there = GetFileAttributesExA(target.c_str(), GetFileExInfoStandard, &written) &&
-                     (written.nFileSizeLow != 0 || written.nFileSizeHigh != 0);
-  if (result == 0 || !there) {
+  if (result == 0 || FileSize(target) == 0) {
     DeleteFileA(target.c_str());
     return 0;
   }

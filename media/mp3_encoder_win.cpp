@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/file_io.h"
 #include "convert/child_process_win.h"
 #include "convert/set_aside_file_win.h"
 #include "media/sound_recorder_rules.h"
