@@ -10,6 +10,12 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, cut + 1);
 }
 
+std::string TemporaryFolder() {
+  char folder[MAX_PATH + 1];
+  const DWORD length = GetTempPathA(sizeof folder, folder);
+  return length > 0 && length < sizeof folder ? std::string(folder, length) : std::string();
+}
+
 PendingFile::PendingFile(std::string target) : target_(std::move(target)) {
   char temp[MAX_PATH];
   if (GetTempFileNameA(FolderOf(target_).c_str(), "kmt", 0, temp) != 0) temp_ = temp;

@@ -12,6 +12,9 @@ namespace kamolt {
 // The folder of a file, as a name that GetTempFileName takes: "." for a bare file name.
 std::string FolderOf(const std::string& path);
 
+// The user's folder for temporary files, ending in a backslash; empty when there is none.
+std::string TemporaryFolder();
+
 class PendingFile {
  public:
   explicit PendingFile(std::string target);

@@ -396,10 +396,8 @@ bool SoundRecorder::TrySave(const std::string& name, std::string& failure) {
 // Beside the recording's own name first (a read-only file), then in the temporary folder
 // (a folder gone, a full disk). Only a name that is free is tried: saving replaces a file.
 std::string SoundRecorder::SaveUnderRescueName() {
-  char temp[MAX_PATH];
-  const DWORD tempLength = GetTempPathA(MAX_PATH, temp);
   std::vector<std::string> folders{""};
-  if (tempLength > 0 && tempLength < MAX_PATH) folders.emplace_back(temp, tempLength);
+  if (std::string temp = TemporaryFolder(); !temp.empty()) folders.push_back(std::move(temp));
   for (const std::string& folder : folders) {
     for (int number = 1; number <= kRescueNumbers; ++number) {
       const std::string name = RescueName(names_.recordFile, folder, number);

@@ -105,12 +105,6 @@ std::optional<std::string> OnSearchPath() {
   return std::nullopt;
 }
 
-std::string TempFolder() {
-  char folder[MAX_PATH + 1];
-  const DWORD length = GetTempPathA(sizeof folder, folder);
-  return length > 0 && length < sizeof folder ? std::string(folder, length) : std::string(".\\");
-}
-
 }  // namespace
 
 std::optional<std::string> FindGhostscript() {
@@ -130,7 +124,7 @@ std::variant<std::vector<std::uint8_t>, CodecError> DrawWithGhostscript(const st
   if (fullLength == 0 || fullLength >= sizeof full) return CodecError{"Dateiname für Ghostscript zu lang"};
 
   // Never put in place: the drawing is only read back, and goes with this object.
-  PendingFile drawing(TempFolder() + "kamolt.bmp");
+  PendingFile drawing(TemporaryFolder() + "kamolt.bmp");
   if (!drawing.Ready()) return CodecError{"kein Platz für die Zeichnung von Ghostscript im Temp-Ordner"};
   std::string output = drawing.Path();
   // A "%" in the output name would be a page number to Ghostscript.
