@@ -1,8 +1,11 @@
 // Picture files as other programs write them: bitmap variants the platform's loader gets
-// wrong, and broken files whose refusal the converter module must explain.
+// wrong, EPS files only Ghostscript can draw, and broken files whose refusal the converter
+// module must explain.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
+#include <string>
 
 #include "viewer_fixture_win.h"
 
@@ -42,84 +45,6 @@ bool Near(COLORREF a, COLORREF b) {
          std::abs(GetBValue(a) - GetBValue(b)) <= 8;
 }
 
-class WildPicturesTest : public ViewerTest {
- protected:
-  // The colours Ctrl+C copies at the top and the bottom of the shown picture.
-  std::pair<COLORREF, COLORREF> CopiedColours(HWND viewer) {
-    if (!OpenClipboard(nullptr)) return {CLR_INVALID, CLR_INVALID};
-    EmptyClipboard();
-    CloseClipboard();
-    PressKey(viewer, 'C', true);
-    if (!WaitUntil([] { return IsClipboardFormatAvailable(CF_BITMAP) != FALSE; })) return {CLR_INVALID, CLR_INVALID};
-    if (!OpenClipboard(nullptr)) return {CLR_INVALID, CLR_INVALID};
-    const auto bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
-    const HDC screen = GetDC(nullptr);
-    const HDC memory = CreateCompatibleDC(screen);
-    const HGDIOBJ old = SelectObject(memory, bitmap);
-    const std::pair<COLORREF, COLORREF> colours{GetPixel(memory, 10, 10), GetPixel(memory, 10, kHeight - 10)};
-    SelectObject(memory, old);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    CloseClipboard();
-    return colours;
-  }
-};
-
-TEST_F(WildPicturesTest, BitmapVariantsShowTheirColours) {
-  struct Case {
-    const char* name;
-    std::uint32_t headerSize;
-    bool topDown;
-    std::uint16_t planes;
-  } const cases[] = {{"topdown.bmp", 40, true, 1},
-                     {"os2.bmp", 64, false, 1},
-                     {"os2short.bmp", 16, false, 1},
-                     {"planes.bmp", 40, false, 3}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Picture(c.name, EightBitBmp(c.headerSize, c.topDown, c.planes));
-    const HWND viewer = Start(c.name);
-    ASSERT_TRUE(viewer);
-    EXPECT_TRUE(WaitTitle(viewer, std::string(c.name) + " (200x120)"));
-    const auto [top, bottom] = CopiedColours(viewer);
-    EXPECT_TRUE(Near(top, kTop)) << std::hex << top;
-    EXPECT_TRUE(Near(bottom, kBottom)) << std::hex << bottom;
-    app_.reset();
-  }
-}
-
-TEST_F(WildPicturesTest, RefusedFilesSayWhyInTheModulesBox) {
-  InstallModules();
-  std::string pcx(128 + 16, '\0');
-  pcx[0] = 10, pcx[2] = 1, pcx[3] = 8, pcx[8] = 3, pcx[10] = 3, pcx[65] = 2, pcx[66] = 4;  // 8 bits in 2 planes
-  struct Case {
-    const char* name;
-    std::string bytes;
-    const char* caption;
-    const char* reason;  // a part of the box's text
-  } const cases[] = {
-      {"cut.jpg", std::string("\xFF\xD8\xFF\xDB\x00\x43", 6), "CONV_JPG.DLL", "JPEG-Datei fehlerhaft"},
-      {"cut.gif", "GIF89a\x10\x00", "CONV_GIF.DLL", "GIF-Datei fehlerhaft"},
-      {"planes.pcx", pcx, "CONV_PCX.DLL", "8 Bit in 2 Ebenen"},
-      {"plain.eps", "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 10 10\n", "CONV_EPS.DLL", "ohne Vorschaubild"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Picture(c.name, c.bytes);
-    app_ = std::make_unique<App>(Exe(), c.name, PictureFolder());
-    const auto box = WaitMessageBox(app_->ProcessId());
-    ASSERT_TRUE(box);
-    EXPECT_EQ(box->caption, c.caption);
-    EXPECT_NE(box->text.find(c.name), std::string::npos) << box->text;
-    EXPECT_NE(box->text.find(c.reason), std::string::npos) << box->text;
-    AnswerMessageBox(box->hwnd);
-    const HWND viewer = app_->WaitMainWindow(kViewerClass);
-    ASSERT_TRUE(viewer);
-    EXPECT_TRUE(WaitTitle(viewer, std::string(c.name) + " (0x0)"));
-    app_.reset();
-  }
-}
-
 // Ghostscript as its installer registers it, for as long as the object lives.
 class GhostscriptRegistered {
  public:
@@ -153,28 +78,92 @@ int TemporaryFilesOfKamolt() {
   return count;
 }
 
-TEST_F(WildPicturesTest, GhostscriptDrawsAnEpsFileWithoutPreviewOrSaysWhyNot) {
+class WildPicturesTest : public ViewerTest {
+ protected:
+  // The colours Ctrl+C copies at the top and the bottom of the shown picture.
+  std::pair<COLORREF, COLORREF> CopiedColours(HWND viewer) {
+    if (!OpenClipboard(nullptr)) return {CLR_INVALID, CLR_INVALID};
+    EmptyClipboard();
+    CloseClipboard();
+    PressKey(viewer, 'C', true);
+    if (!WaitUntil([] { return IsClipboardFormatAvailable(CF_BITMAP) != FALSE; })) return {CLR_INVALID, CLR_INVALID};
+    if (!OpenClipboard(nullptr)) return {CLR_INVALID, CLR_INVALID};
+    const auto bitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
+    const HDC screen = GetDC(nullptr);
+    const HDC memory = CreateCompatibleDC(screen);
+    const HGDIOBJ old = SelectObject(memory, bitmap);
+    const std::pair<COLORREF, COLORREF> colours{GetPixel(memory, 10, 10), GetPixel(memory, 10, kHeight - 10)};
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    CloseClipboard();
+    return colours;
+  }
+};
+
+// Bitmap variants the platform's loader gets wrong, and an EPS of nothing but PostScript
+// that an installed Ghostscript draws.
+TEST_F(WildPicturesTest, VariantsShowTheirColours) {
   InstallModules();
   const GhostscriptRegistered ghostscript(ToolsFolder() + "\\ghostscript");
-  const int temporaryBefore = TemporaryFilesOfKamolt();
-  Picture("bars.eps", "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 200 120\n"
-                      "0 0 0.98 setrgbcolor 0 0 200 60 rectfill 0.98 0 0 setrgbcolor 0 60 200 60 rectfill\n");
-  const HWND viewer = Start("bars.eps");
-  ASSERT_TRUE(viewer);
-  EXPECT_TRUE(WaitTitle(viewer, "bars.eps (200x120)"));
-  const auto [top, bottom] = CopiedColours(viewer);
-  EXPECT_TRUE(Near(top, kTop)) << std::hex << top;
-  EXPECT_TRUE(Near(bottom, kBottom)) << std::hex << bottom;
-  app_.reset();
+  const struct {
+    const char* name;
+    std::string bytes;
+  } cases[] = {{"topdown.bmp", EightBitBmp(40, true, 1)},
+               {"os2.bmp", EightBitBmp(64, false, 1)},
+               {"os2short.bmp", EightBitBmp(16, false, 1)},
+               {"planes.bmp", EightBitBmp(40, false, 3)},
+               {"bars.eps", "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 200 120\n0 0 0.98 setrgbcolor 0 0 200 60 "
+                            "rectfill 0.98 0 0 setrgbcolor 0 60 200 60 rectfill\n"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Picture(c.name, c.bytes);
+    const HWND viewer = Start(c.name);
+    ASSERT_TRUE(viewer);
+    EXPECT_TRUE(WaitTitle(viewer, std::string(c.name) + " (200x120)"));
+    const auto [top, bottom] = CopiedColours(viewer);
+    EXPECT_TRUE(Near(top, kTop)) << std::hex << top;
+    EXPECT_TRUE(Near(bottom, kBottom)) << std::hex << bottom;
+    app_.reset();
+  }
+}
 
-  Picture("broken.eps", "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 10 10\nnosuchoperator\n");
-  app_ = std::make_unique<App>(Exe(), "broken.eps", PictureFolder());
-  const auto box = WaitMessageBox(app_->ProcessId(), std::chrono::seconds(30));
-  ASSERT_TRUE(box);
-  EXPECT_EQ(box->caption, "CONV_EPS.DLL");
-  EXPECT_NE(box->text.find("Ghostscript kann die EPS-Datei nicht zeichnen (Fehler 1)"), std::string::npos) << box->text;
-  AnswerMessageBox(box->hwnd);
-  app_.reset();
+TEST_F(WildPicturesTest, RefusedFilesSayWhyInTheModulesBox) {
+  InstallModules();
+  std::string pcx(128 + 16, '\0');
+  pcx[0] = 10, pcx[2] = 1, pcx[3] = 8, pcx[8] = 3, pcx[10] = 3, pcx[65] = 2, pcx[66] = 4;  // 8 bits in 2 planes
+  struct Case {
+    const char* name;
+    std::string bytes;
+    const char* caption;
+    const char* reason;  // a part of the box's text
+    bool ghostscript = false;
+  } const cases[] = {
+      {"cut.jpg", std::string("\xFF\xD8\xFF\xDB\x00\x43", 6), "CONV_JPG.DLL", "JPEG-Datei fehlerhaft"},
+      {"cut.gif", "GIF89a\x10\x00", "CONV_GIF.DLL", "GIF-Datei fehlerhaft"},
+      {"planes.pcx", pcx, "CONV_PCX.DLL", "8 Bit in 2 Ebenen"},
+      {"plain.eps", "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 10 10\n", "CONV_EPS.DLL", "ohne Vorschaubild"},
+      {"broken.eps", "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 10 10\nnosuchoperator\n", "CONV_EPS.DLL",
+       "Ghostscript kann die EPS-Datei nicht zeichnen (Fehler 1)", true},
+  };
+  const int temporaryBefore = TemporaryFilesOfKamolt();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::optional<GhostscriptRegistered> ghostscript;
+    if (c.ghostscript) ghostscript.emplace(ToolsFolder() + "\\ghostscript");
+    Picture(c.name, c.bytes);
+    app_ = std::make_unique<App>(Exe(), c.name, PictureFolder());
+    const auto box = WaitMessageBox(app_->ProcessId());
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->caption, c.caption);
+    EXPECT_NE(box->text.find(c.name), std::string::npos) << box->text;
+    EXPECT_NE(box->text.find(c.reason), std::string::npos) << box->text;
+    AnswerMessageBox(box->hwnd);
+    const HWND viewer = app_->WaitMainWindow(kViewerClass);
+    ASSERT_TRUE(viewer);
+    EXPECT_TRUE(WaitTitle(viewer, std::string(c.name) + " (0x0)"));
+    app_.reset();
+  }
   EXPECT_EQ(TemporaryFilesOfKamolt(), temporaryBefore) << "a drawing was left behind";
 }
 
