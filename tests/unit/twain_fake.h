@@ -4,6 +4,7 @@
 // unless told otherwise, and any triplet can be made to answer any return code on cue.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <deque>
@@ -206,9 +207,13 @@ class FakeSource {
   // Pending counts after each image; by default the images still to come.
   std::deque<TW_UINT16> pendingAfter;
 
-  std::vector<std::tuple<TW_UINT32, TW_UINT16, TW_UINT16>> Triplets() const {
+  // The last count calls, status queries left out.
+  std::vector<std::tuple<TW_UINT32, TW_UINT16, TW_UINT16>> LastCalls(std::size_t count) const {
     std::vector<std::tuple<TW_UINT32, TW_UINT16, TW_UINT16>> out;
-    for (const Call& c : calls) out.emplace_back(c.dg, c.dat, c.msg);
+    for (const Call& c : calls) {
+      if (c.dat != DAT_STATUS) out.emplace_back(c.dg, c.dat, c.msg);
+    }
+    out.erase(out.begin(), out.end() - static_cast<std::ptrdiff_t>(std::min(count, out.size())));
     return out;
   }
   int CountOf(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg) const {
