@@ -15,6 +15,7 @@
 #include "convert/module_loader_win.h"
 #include "convert/output_format.h"
 #include "convert/writer_win.h"
+#include "global_dib_win.h"
 #include "harness_win.h"
 #include "message_boxes_win.h"
 #include "tools/process_figures_win.h"
@@ -29,13 +30,6 @@ constexpr int kLoads = 1500;
 constexpr int kWarmUpLoads = 50;
 // What the heap may still grow by in 1,450 loads; a leak of 1.5 KB a load exceeds it.
 constexpr long long kMemoryTolerance = 2 << 20;
-
-win::GlobalMemory ToGlobal(const Bytes& dib) {
-  win::GlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, dib.size()));
-  const win::GlobalLockScope lock(memory.Get());
-  std::memcpy(lock.Data(), dib.data(), dib.size());
-  return memory;
-}
 
 // A colour gradient, which every writing module takes and JPEG codes compactly.
 Bytes Gradient(int width, int height) {

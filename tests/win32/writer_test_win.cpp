@@ -15,6 +15,7 @@
 #include "convert/module_loader_win.h"
 #include "convert/output_format.h"
 #include "convert/writer_win.h"
+#include "global_dib_win.h"
 #include "harness_win.h"
 #include "message_boxes_win.h"
 #include "win/handles_win.h"
@@ -49,13 +50,6 @@ Bytes Picture(int bitCount, int width = 9, int height = 5) {
   for (std::size_t i = 40 + 4 * palette.size(); i < dib.size(); ++i) dib[i] = static_cast<std::uint8_t>(i * 29 + 7);
   if (bitCount == 1) std::memset(&dib[20], 0, 4 + 12 + 4);  // no image size, no colour count
   return dib;
-}
-
-win::GlobalMemory ToGlobal(const Bytes& dib) {
-  win::GlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, dib.size()));
-  const win::GlobalLockScope lock(memory.Get());
-  std::memcpy(lock.Data(), dib.data(), dib.size());
-  return memory;
 }
 
 Bytes FromGlobal(HGLOBAL memory) {
