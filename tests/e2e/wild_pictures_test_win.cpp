@@ -3,10 +3,12 @@
 // module must explain.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
 #include <string>
 
+#include "tests/common/bmp_file.h"
 #include "viewer_fixture_win.h"
 
 namespace e2e {
@@ -17,27 +19,11 @@ constexpr COLORREF kTop = RGB(250, 0, 0), kBottom = RGB(0, 0, 250);
 
 // An 8-bit bitmap file, kTop over kBottom, with the header variant given.
 std::string EightBitBmp(std::uint32_t headerSize, bool topDown, std::uint16_t planes) {
-  const std::size_t pixelsAt = 14 + headerSize + 2 * 4;
-  std::string f(pixelsAt + static_cast<std::size_t>(kWidth) * kHeight, '\0');
-  const auto put = [&](std::size_t at, std::uint32_t v, int n) {
-    for (int i = 0; i < n; ++i) f[at + i] = static_cast<char>(v >> (8 * i));
-  };
-  f[0] = 'B', f[1] = 'M';
-  put(2, static_cast<std::uint32_t>(f.size()), 4);
-  put(10, static_cast<std::uint32_t>(pixelsAt), 4);
-  put(14, headerSize, 4);
-  put(18, kWidth, 4);
-  put(22, topDown ? static_cast<std::uint32_t>(-kHeight) : kHeight, 4);
-  put(26, planes, 2);
-  put(28, 8, 2);
-  if (headerSize >= 36) put(46, 2, 4);  // two colours
-  put(14 + headerSize, GetBValue(kTop) | GetGValue(kTop) << 8 | GetRValue(kTop) << 16, 4);
-  put(14 + headerSize + 4, GetBValue(kBottom) | GetGValue(kBottom) << 8 | GetRValue(kBottom) << 16, 4);
-  for (int row = 0; row < kHeight; ++row) {
-    const bool upperHalf = (row < kHeight / 2) == topDown;
-    for (int x = 0; x < kWidth; ++x) f[pixelsAt + row * kWidth + x] = upperHalf ? 0 : 1;
-  }
-  return f;
+  std::vector<std::uint8_t> halves(static_cast<std::size_t>(kWidth) * kHeight, 1);
+  std::fill(halves.begin(), halves.begin() + halves.size() / 2, std::uint8_t{0});
+  const auto rgb = [](COLORREF c) { return std::uint32_t{GetRValue(c)} << 16 | GetGValue(c) << 8 | GetBValue(c); };
+  return kamolt::testing::EightBitBmpFile({headerSize, topDown, planes, 0, true}, kWidth, kHeight, halves,
+                                          {rgb(kTop), rgb(kBottom)});
 }
 
 bool Near(COLORREF a, COLORREF b) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "picture_test_helpers.h"
+#include "tests/common/bmp_file.h"
 
 namespace kamolt {
 namespace {
@@ -98,28 +99,9 @@ TEST(MeasureDib, RefusesAbsurdHeaders) {
 // A 2 x 2 bitmap file of 8 bits: red, green over blue, white, with the header variant given.
 std::vector<std::uint8_t> BmpFile(std::uint32_t headerSize, bool topDown, std::uint16_t planes,
                                   std::uint32_t compression = 0) {
-  const std::size_t entry = headerSize == 12 ? 3 : 4;
-  const std::size_t pixelsAt = 14 + headerSize + 4 * entry;
-  std::vector<std::uint8_t> f(pixelsAt + 8);
-  const auto put = [&](std::size_t at, std::uint32_t v, int n) {
-    for (int i = 0; i < n; ++i) f[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-  };
-  f[0] = 'B', f[1] = 'M';
-  put(2, static_cast<std::uint32_t>(f.size()), 4);
-  put(10, static_cast<std::uint32_t>(pixelsAt), 4);
-  put(14, headerSize, 4);
-  if (headerSize == 12) {
-    put(18, 2, 2), put(20, 2, 2), put(22, planes, 2), put(24, 8, 2);
-  } else {
-    put(18, 2, 4), put(22, topDown ? static_cast<std::uint32_t>(-2) : 2u, 4), put(26, planes, 2), put(28, 8, 2);
-    if (headerSize >= 20) put(30, compression, 4);
-  }
-  const std::uint8_t bgr[4][3] = {{0, 0, 255}, {0, 255, 0}, {255, 0, 0}, {255, 255, 255}};
-  for (std::size_t i = 0; i < 4; ++i) std::copy(bgr[i], bgr[i] + 3, f.begin() + 14 + headerSize + i * entry);
-  const std::uint8_t top[] = {0, 1}, bottom[] = {2, 3};
-  std::copy(topDown ? top : bottom, (topDown ? top : bottom) + 2, f.begin() + pixelsAt);
-  std::copy(topDown ? bottom : top, (topDown ? bottom : top) + 2, f.begin() + pixelsAt + 4);
-  return f;
+  const std::string file = testing::EightBitBmpFile({headerSize, topDown, planes, compression}, 2, 2, {0, 1, 2, 3},
+                                                    {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF});
+  return std::vector<std::uint8_t>(file.begin(), file.end());
 }
 
 TEST(BmpFileToDib, ReadsTheVariantsLenientViewersShow) {
